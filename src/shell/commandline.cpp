@@ -1,0 +1,62 @@
+#include "commandline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+
+#include "songfacts.h"
+#include "songreader.h"
+
+namespace cantavo {
+
+int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream& err) {
+    SongModel song;
+    LoadResult result = LoadSongFile(path, song);
+    if (json) {
+        out << QJsonDocument(SongFactsJson(song, result)).toJson(QJsonDocument::Indented);
+    } else {
+        out << SongFactsText(song, result);
+    }
+    out.flush();
+    if (result.status == LoadStatus::NotMidiFile || result.status == LoadStatus::ReadFailed) {
+        err << path << ": " << result.message << "\n";
+        err.flush();
+        return 2;
+    }
+    return 0;
+}
+
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Cantavo! karaoke player"));
+    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Print the facts of a song and exit."));
+    QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --info: print them as one JSON object."));
+    parser.addOption(info);
+    parser.addOption(json);
+    parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << "\n";
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        out << QCoreApplication::applicationName() << " " << QCoreApplication::applicationVersion() << "\n";
+        return 0;
+    }
+    const QStringList songs = parser.positionalArguments();
+    if (parser.isSet(info)) {
+        if (songs.size() != 1) {
+            err << "--info needs one song file\n";
+            return 2;
+        }
+        return PrintSongInfo(songs.first(), parser.isSet(json), out, err);
+    }
+    return -1;
+}
+
+}  // namespace cantavo

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace cantavo {
+
+// The program's command-line entry: options that do their work and exit without a window.
+// Returns the process exit status, or -1 when the arguments ask for the player window.
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+// `cantavo --info [--json] FILE`: 0 when something could be read, 2 for a file that is not
+// a MIDI file or cannot be read.
+int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream& err);
+
+}  // namespace cantavo

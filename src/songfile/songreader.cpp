@@ -1,0 +1,375 @@
+#include "songreader.h"
+
+#include <limits>
+#include <vector>
+
+#include "chartable.h"
+#include "karaoketext.h"
+#include "numbers.h"
+#include "trackwalker.h"
+
+namespace cantavo {
+
+const QString kNotMidiFileMessage = QStringLiteral("ERROR! This is not a MIDI File");
+const QString kNotKaraokeFileMessage =
+    QStringLiteral("Warning! This file does not look like a karaoke file\r\n(lyrics would not be shown)");
+const QString kNotMidiFileTitle = QStringLiteral("Non è un file MIDI");
+const QString kNotKaraokeFileTitle = QStringLiteral("Non è un file KARAOKE");
+
+void SongModel::clear() {
+    *this = SongModel();
+}
+
+QString KeyName(int sf, bool minor) {
+    static const char* const major[15] = {"Cb", "Gb", "Db", "Ab", "Eb", "Bb", "F", "C", "G", "D", "A", "E", "B", "F#", "C#"};
+    static const char* const minorNames[15] = {"Ab", "Eb", "Bb", "F", "C", "G", "D", "A", "E", "B", "F#", "C#", "G#", "D#", "A#"};
+    if (sf < -7 || sf > 7) return {};
+    return QString::fromLatin1((minor ? minorNames : major)[sf + 7]);
+}
+
+namespace {
+
+constexpr qint64 kInt32Max = std::numeric_limits<qint32>::max();
+
+[[noreturn]] void overflow() {
+    throw SongReadError(SongReadError::Kind::Overflow, QStringLiteral("Overflow"));
+}
+
+qint32 fitInt32(qint64 v) {
+    if (v > kInt32Max || v < std::numeric_limits<qint32>::min()) overflow();
+    return static_cast<qint32>(v);
+}
+
+// Removes the line ends at the front or the back of a text and counts them; "\r\n" is one.
+int StripLineEnds(QString& t, bool front) {
+    int count = 0;
+    auto isEnd = [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
+    while (!t.isEmpty() && isEnd(front ? t.front() : t.back())) {
+        const bool pair = front ? t.startsWith(QStringLiteral("\r\n")) : t.endsWith(QStringLiteral("\r\n"));
+        const int n = pair ? 2 : 1;
+        if (front) t.remove(0, n);
+        else t.chop(n);
+        ++count;
+    }
+    return count;
+}
+
+struct TrackTexts {
+    std::vector<MetaEvent> texts;  // type 0x01 and 0x05, in file order
+    int lyricEvents = 0;
+    int plainTexts = 0;            // 0x01 events that are not tags
+};
+
+// A first pass over every track, tolerant of damage: it learns the song's text encoding,
+// the latest end of any track, and the candidates for the lyric fallback. A read error here
+// just stops the pass; the reading proper reports errors in the tracks it reads.
+struct SongSurvey {
+    std::vector<TrackTexts> tracks;
+    TextEncoding encoding = TextEncoding::CharacterTable;
+    qint64 lastTick = 0;
+};
+
+SongSurvey survey(SongFile& file, qint64 firstTrackAt) {
+    SongSurvey s;
+    bool allUtf8 = true, anyMultiByte = false;
+    TrackWalker walker(file);
+    qint64 from = firstTrackAt;
+    try {
+        while (walker.beginTrack(from)) {
+            TrackTexts tt;
+            MetaEvent e;
+            bool more = true;
+            while (more) {
+                more = walker.next(e);
+                if (!more) break;
+                if (e.type != 0x01 && e.type != 0x05) continue;
+                bool multi = false;
+                if (!IsValidUtf8(e.data, &multi)) allUtf8 = false;
+                anyMultiByte = anyMultiByte || multi;
+                if (e.type == 0x05) ++tt.lyricEvents;
+                else if (!e.data.startsWith('@')) ++tt.plainTexts;
+                tt.texts.push_back(e);
+            }
+            s.lastTick = std::max(s.lastTick, walker.tick());
+            s.tracks.push_back(std::move(tt));
+            from = walker.endPosition();
+        }
+    } catch (const SongReadError&) {
+        s.lastTick = std::max(s.lastTick, walker.tick());
+    }
+    if (allUtf8 && anyMultiByte) s.encoding = TextEncoding::Utf8;
+    return s;
+}
+
+class Reader {
+public:
+    Reader(SongFile& file, SongModel& model, const SongSurvey& survey)
+        : m_(model), survey_(survey), walker_(file) {}
+
+    QString text(const QByteArray& bytes) const { return DecodeSongText(bytes, survey_.encoding, true); }
+
+    // The conductor track: tempo map, signatures and tags.
+    void readFirstTrack(qint64 from) {
+        if (!walker_.beginTrack(from))
+            throw SongReadError(SongReadError::Kind::NoTrack, QStringLiteral("The file has no track"));
+        int n = 1;
+        bool meterSeen = false;
+        MetaEvent e;
+        while (walker_.next(e)) {
+            const QByteArray& d = e.data;
+            switch (e.type) {
+            case 0x01: {
+                QString t = text(d);
+                if (t.startsWith(QLatin1Char('@'))) ApplyTag(t, m_.songTitle, m_.songInfo);
+                break;
+            }
+            case 0x51: {
+                qint64 tempo = 0;
+                for (char c : d) {
+                    tempo = tempo * 256 + static_cast<unsigned char>(c);
+                    if (tempo > kInt32Max) overflow();
+                }
+                if (tempo == 0) break;  // a zero tempo is meaningless: the previous tempo goes on
+                m_.tempoTick[n] = fitInt32(e.tick);
+                m_.tempoBpm[n] = fitInt32(RoundHalfEven(60000000.0 / static_cast<double>(tempo)));
+                m_.tempoMicros[n] = static_cast<qint32>(tempo);
+                m_.maxBpm = std::max(m_.maxBpm, m_.tempoBpm[n]);
+                m_.tempoCount = n;
+                ++n;
+                break;
+            }
+            case 0x58: {
+                if (meterSeen || d.size() < 2) break;
+                int power = static_cast<unsigned char>(d[1]);
+                if (power >= 15) overflow();  // the denominator is a 16-bit number
+                meterSeen = true;
+                m_.timeSigNumerator = static_cast<unsigned char>(d[0]);
+                m_.timeSigDenominator = 1 << power;
+                m_.panels.meter = SignPosition(m_.timeSigNumerator) + QLatin1Char('/') + QString::number(m_.timeSigDenominator);
+                break;
+            }
+            case 0x59: {
+                if (d.size() < 2) break;
+                int sf = static_cast<unsigned char>(d[0]);
+                if (sf > 7) sf -= 256;
+                bool minor = d[1] != 0;
+                m_.keyMode = minor ? QStringLiteral("Minor") : QStringLiteral("Major");
+                QString name = KeyName(sf, minor);
+                if (!name.isEmpty()) m_.keyName = name;
+                m_.panels.key = m_.keyName + QLatin1Char(' ') + m_.keyMode;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        next_ = walker_.endPosition();
+    }
+
+    // Tracks 2 and 3 under the Soft Karaoke rules; true when lyrics were found.
+    bool readLyricTracks() {
+        for (int k = 2; k <= 3; ++k) {
+            if (walker_.beginTrack(next_)) {
+                readLyricTrack();
+                next_ = walker_.endPosition();
+            }
+            finishLyricTrack();
+            if (!m_.lyricText[1].isEmpty()) return true;
+        }
+        return m_.lyricCount > 0;
+    }
+
+    void finishLyricTrack() {
+        m_.panels.title = m_.songTitle;
+        m_.panels.info = m_.songInfo.mid(1);
+        if (m_.tempoBpm[1] == 0) m_.tempoBpm[1] = 120;
+    }
+
+    // The lyric fallback for files whose words are lyric meta events or plain text events.
+    bool readFallbackLyrics(int tracksAlreadyRead) {
+        int best = -1, bestCount = 0;
+        bool lyricEvents = true;
+        for (size_t i = 0; i < survey_.tracks.size(); ++i)
+            if (survey_.tracks[i].lyricEvents > bestCount) { best = static_cast<int>(i); bestCount = survey_.tracks[i].lyricEvents; }
+        if (best < 0) {
+            lyricEvents = false;
+            for (size_t i = 0; i < survey_.tracks.size(); ++i)
+                if (survey_.tracks[i].plainTexts > bestCount) { best = static_cast<int>(i); bestCount = survey_.tracks[i].plainTexts; }
+        }
+        if (best < 0) return false;
+        const bool applyTags = best >= tracksAlreadyRead;
+        int i = 1, pendingBreaks = 0;
+        for (const MetaEvent& e : survey_.tracks[static_cast<size_t>(best)].texts) {
+            QString t = text(e.data);
+            if (e.type == 0x01 && t.startsWith(QLatin1Char('@'))) {
+                if (applyTags) ApplyTag(t, m_.songTitle, m_.songInfo);
+                continue;
+            }
+            if ((e.type == 0x05) != lyricEvents) continue;
+            int breaks = pendingBreaks + StripLineEnds(t, true);
+            pendingBreaks = StripLineEnds(t, false);
+            if (t.isEmpty()) {
+                pendingBreaks += breaks;
+                continue;
+            }
+            // One line end starts a new line; two in a row (an empty line) a new page.
+            if (breaks > 0 && !t.startsWith(QLatin1Char('/')) && !t.startsWith(QLatin1Char('\\')))
+                t.prepend(breaks >= 2 ? QLatin1Char('\\') : QLatin1Char('/'));
+            m_.lyricTick[i] = fitInt32(e.tick);
+            m_.lyricText[i] = LyricEntry(t);
+            m_.lyricCount = i;
+            ++i;
+        }
+        if (m_.lyricCount == 0) return false;
+        m_.lyricSource = lyricEvents ? LyricSource::LyricEvents : LyricSource::TextEvents;
+        finishLyricTrack();
+        return true;
+    }
+
+private:
+    void readLyricTrack() {
+        m_.lyricTrackTime = 0;
+        int i = 1;
+        MetaEvent e;
+        while (walker_.next(e)) {
+            m_.lyricTrackTime = fitInt32(e.tick);
+            if (e.type != 0x01) continue;
+            QString t = text(e.data);
+            if (t.startsWith(QLatin1Char('@'))) {
+                ApplyTag(t, m_.songTitle, m_.songInfo);
+                continue;
+            }
+            m_.lyricTick[i] = m_.lyricTrackTime;
+            m_.lyricText[i] = LyricEntry(t);
+            m_.lyricCount = i;
+            ++i;
+        }
+        m_.lyricTrackTime = fitInt32(walker_.tick());
+        if (m_.lyricCount > 0) m_.lyricSource = LyricSource::SoftKaraokeText;
+    }
+
+    SongModel& m_;
+    const SongSurvey& survey_;
+    TrackWalker walker_;
+    qint64 next_ = 0;
+};
+
+struct Header {
+    bool midi = false;
+    bool karaoke = false;
+};
+
+// The header facts: format, track count and division.
+Header readHeader(SongFile& f, SongModel& m) {
+    Header h;
+    if (f.size() < 4 || !f.tagAt(0, "MThd")) {
+        return h;
+    }
+    h.midi = true;
+    f.seek(4);
+    f.Skip(4);  // the header length: the header body is taken to be six bytes
+    f.ReadFileByte();
+    int formatLow = f.ReadFileByte();
+    f.ReadFileByte();
+    m.trackCount = f.ReadFileByte();
+    m.divisionHigh = f.ReadFileByte();
+    m.divisionLow = f.ReadFileByte();
+    m.division = m.divisionHigh * 256 + m.divisionLow;
+    h.karaoke = formatLow != 0 && m.trackCount >= 3;
+    return h;
+}
+
+}  // namespace
+
+LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& m, SongReadReporter* reporter) {
+    SongFile file(data);
+    m.panels.tempo = QStringLiteral("- - -");
+    m.songInfo.clear();
+    m.maxBpm = 0;
+    try {
+        Header h = readHeader(file, m);
+        if (!h.midi) {
+            if (reporter) {
+                reporter->showWarning(kNotMidiFileMessage);
+                reporter->closeSong(path);
+            }
+            return {LoadStatus::NotMidiFile, kNotMidiFileMessage};
+        }
+        m.panels.tracks = SignPosition(m.trackCount);
+        const qint64 firstTrackAt = file.position();
+        SongSurvey s = survey(file, firstTrackAt);
+        m.lastEventTick = s.lastTick;
+        Reader reader(file, m, s);
+        reader.readFirstTrack(firstTrackAt);
+        bool found = h.karaoke && reader.readLyricTracks();
+        if (!found) found = reader.readFallbackLyrics(h.karaoke ? 3 : 1);
+        if (!found && !h.karaoke) {
+            reader.finishLyricTrack();
+            if (reporter) reporter->showWarning(kNotKaraokeFileMessage);
+            return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
+        }
+        return {};
+    } catch (const SongReadError& e) {
+        return {LoadStatus::ReadFailed, e.message()};
+    }
+}
+
+LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter) {
+    QByteArray data;
+    try {
+        data = SongFile::readAll(path);
+    } catch (const SongReadError& e) {
+        return {LoadStatus::ReadFailed, e.message()};
+    }
+    return LoadSongData(data, path, model, reporter);
+}
+
+LoadResult ScanSongTitlesData(const QByteArray& data, SongModel& m) {
+    SongFile file(data);
+    int n = 1;
+    auto store = [&](const QString& line) {
+        if (n <= kMaxTitleLines) m.titleLines[n++] = line;
+    };
+    try {
+        if (data.size() < 4 || !file.tagAt(0, "MThd")) {
+            m.titleLines[1] = kNotMidiFileTitle;
+            return {LoadStatus::NotMidiFile, kNotMidiFileMessage};
+        }
+        file.seek(8);
+        file.ReadFileByte();
+        int formatLow = file.ReadFileByte();
+        file.ReadFileByte();
+        m.trackCount = file.ReadFileByte();
+        file.Skip(2);
+        if (formatLow == 0 || m.trackCount < 3) {
+            m.titleLines[1] = kNotKaraokeFileTitle;
+            return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
+        }
+        const qint64 firstTrackAt = file.position();
+        TextEncoding encoding = survey(file, firstTrackAt).encoding;
+        TrackWalker walker(file);
+        qint64 from = firstTrackAt;
+        for (int k = 1; k <= 3 && walker.beginTrack(from); ++k) {
+            MetaEvent e;
+            while (walker.next(e)) {
+                if (e.type != 0x01) continue;
+                QString tag;
+                if (ClassifyTag(DecodeSongText(e.data, encoding, false), &tag) == TagKind::Title) store(TrimBlanks(tag));
+            }
+            from = walker.endPosition();
+        }
+        return {};
+    } catch (const SongReadError& e) {
+        return {LoadStatus::ReadFailed, e.message()};
+    }
+}
+
+LoadResult ScanSongTitles(const QString& path, SongModel& model) {
+    try {
+        return ScanSongTitlesData(SongFile::readAll(path), model);
+    } catch (const SongReadError& e) {
+        return {LoadStatus::ReadFailed, e.message()};
+    }
+}
+
+}  // namespace cantavo

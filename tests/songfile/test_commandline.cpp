@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "commandline.h"
+#include "helpers.h"
+
+using namespace cantavo;
+using namespace cantavo::test;
+
+namespace {
+
+struct CliRun {
+    int status;
+    QString out, err;
+};
+
+CliRun run(const QStringList& args) {
+    CliRun r;
+    QTextStream out(&r.out), err(&r.err);
+    r.status = RunCommandLine(QStringList{QStringLiteral("cantavo")} + args, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+}  // namespace
+
+TEST(CommandLine, InfoAsJson) {
+    CliRun r = run({QStringLiteral("--info"), QStringLiteral("--json"), fixture("tags-and-lyrics")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(o[QStringLiteral("status")].toString(), QStringLiteral("ok"));
+    EXPECT_EQ(o[QStringLiteral("title")].toString(), QStringLiteral("My Song - Sung by Somebody"));
+    EXPECT_EQ(o[QStringLiteral("info")].toArray().size(), 2);
+    EXPECT_EQ(o[QStringLiteral("tracks")].toInt(), 3);
+    EXPECT_EQ(o[QStringLiteral("meter")].toString(), QStringLiteral("4/4"));
+    EXPECT_EQ(o[QStringLiteral("key")].toString(), QStringLiteral("Eb Major"));
+    EXPECT_EQ(o[QStringLiteral("source")].toString(), QStringLiteral("text"));
+    QJsonArray tempo = o[QStringLiteral("tempoMap")].toArray();
+    ASSERT_EQ(tempo.size(), 2);
+    EXPECT_EQ(tempo[1].toObject()[QStringLiteral("bpm")].toInt(), 130);
+    EXPECT_EQ(tempo[1].toObject()[QStringLiteral("micros")].toInt(), 461538);
+    QJsonArray lyrics = o[QStringLiteral("lyrics")].toArray();
+    ASSERT_EQ(lyrics.size(), 10);
+    EXPECT_EQ(lyrics[3].toObject()[QStringLiteral("text")].toString(), QStringLiteral("\\Next"));
+    EXPECT_EQ(lyrics[3].toObject()[QStringLiteral("tick")].toInt(), 40);
+}
+
+TEST(CommandLine, InfoAsTextForADemoSong) {
+    CliRun r = run({QStringLiteral("--info"), demoSong("twinkle")});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Twinkle, Twinkle, Little Star - Traditional")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("D Major")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Twinkle, twinkle, little star, ")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Length:")));
+}
+
+TEST(CommandLine, ExitStatusForBadFiles) {
+    CliRun notMidi = run({QStringLiteral("--info"), QStringLiteral("--json"), fixture("not-midi")});
+    EXPECT_EQ(notMidi.status, 2);
+    EXPECT_EQ(QJsonDocument::fromJson(notMidi.out.toUtf8()).object()[QStringLiteral("status")].toString(),
+              QStringLiteral("ERROR! This is not a MIDI File"));
+    EXPECT_TRUE(notMidi.err.contains(QStringLiteral("not a MIDI File")));
+    EXPECT_EQ(run({QStringLiteral("--info"), fixture("truncated")}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--info"), QStringLiteral("/no/such/file.kar")}).status, 2);
+    // Damaged but readable, and a file the karaoke warning is about: something was read.
+    EXPECT_EQ(run({QStringLiteral("--info"), fixture("junk-after-eot")}).status, 0);
+    CliRun warned = run({QStringLiteral("--info"), QStringLiteral("--json"), fixture("format0-no-lyrics")});
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_TRUE(QJsonDocument::fromJson(warned.out.toUtf8()).object()[QStringLiteral("status")].toString().startsWith(QStringLiteral("Warning!")));
+}
+
+TEST(CommandLine, UsageErrors) {
+    EXPECT_EQ(run({QStringLiteral("--info")}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--bogus")}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
+    EXPECT_EQ(run({fixture("golden")}).status, -1);  // a song alone asks for the player
+}
