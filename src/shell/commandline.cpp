@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 
+#include "numbers.h"
+#include "render.h"
 #include "songfacts.h"
 #include "songreader.h"
 
@@ -26,6 +28,17 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
     return 0;
 }
 
+int RenderSong(const QString& song, const QString& wave, const QString& soundFont, QTextStream& out, QTextStream& err) {
+    RenderResult r = RenderSongToWave(song, wave, soundFont);
+    if (!r.ok) {
+        err << song << ": " << r.error << "\n";
+        return 2;
+    }
+    out << "Rendered " << MinutesSeconds(r.songMs) << " of music (" << QString::number(r.renderedMs / 1000.0, 'f', 2)
+        << " s with the tail) to " << wave << " in " << QString::number(r.cpuSeconds, 'f', 2) << " s of CPU time\n";
+    return 0;
+}
+
 int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Cantavo! karaoke player"));
@@ -33,8 +46,14 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
     QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Print the facts of a song and exit."));
     QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --info: print them as one JSON object."));
+    QCommandLineOption render(QStringLiteral("render"),
+                              QStringLiteral("cantavo --render SONG OUT.wav: render SONG offline through the built-in synthesizer into a wave file and exit."));
+    QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
+                                 QStringLiteral("FILE.sf2"));
     parser.addOption(info);
     parser.addOption(json);
+    parser.addOption(render);
+    parser.addOption(soundFont);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     if (!parser.parse(arguments)) {
         err << parser.errorText() << "\n";
@@ -55,6 +74,13 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
             return 2;
         }
         return PrintSongInfo(songs.first(), parser.isSet(json), out, err);
+    }
+    if (parser.isSet(render)) {
+        if (songs.size() != 2) {
+            err << "--render needs a song file and a wave file: cantavo --render SONG OUT.wav\n";
+            return 2;
+        }
+        return RenderSong(songs[0], songs[1], parser.value(soundFont), out, err);
     }
     return -1;
 }

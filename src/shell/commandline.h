@@ -13,4 +13,7 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
 // a MIDI file or cannot be read.
 int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream& err);
 
+// `cantavo --render SONG OUT.wav`: 0 when the wave file was written, 2 otherwise.
+int RenderSong(const QString& song, const QString& wave, const QString& soundFont, QTextStream& out, QTextStream& err);
+
 }  // namespace cantavo

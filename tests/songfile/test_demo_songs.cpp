@@ -49,7 +49,9 @@ TEST(DemoSongs, ReadAsKaraokeFilesWithEverythingTheyCarry) {
             pages += t.startsWith(QLatin1Char('\\'));
             lines += t.startsWith(QLatin1Char('/'));
             EXPECT_FALSE(t.endsWith(QLatin1Char('-')) && !t.endsWith(QStringLiteral("z-"))) << t.toStdString();
-            if (i > 1) EXPECT_GE(s.lyricTick[i], s.lyricTick[i - 1]);
+            if (i > 1) {
+                EXPECT_GE(s.lyricTick[i], s.lyricTick[i - 1]);
+            }
         }
         EXPECT_GE(pages, 3);
         EXPECT_GE(lines, 3);

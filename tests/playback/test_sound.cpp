@@ -1,0 +1,174 @@
+// Real sound through the desktop's sound server: the test command starts a private one with
+// a microphone that hears what is played.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <vector>
+
+#include "engine.h"
+#include "mediacontrol.h"
+#include "wavedevice.h"
+
+using namespace cantavo;
+using namespace cantavo::test;
+
+namespace {
+
+bool soundTests() { return qEnvironmentVariableIntValue("CANTAVO_SOUND_TESTS") == 1; }
+
+#define NEED_SOUND() \
+    if (!soundTests()) GTEST_SKIP() << "run through scripts/test: it starts the private sound server"
+
+// A wave file of the given format: empty, or `seconds` of a 440 Hz tone.
+QString writeWave(const QString& path, WaveFormat f, double seconds) {
+    SF_INFO info{};
+    info.samplerate = f.rate;
+    info.channels = f.channels;
+    info.format = SF_FORMAT_WAV | (f.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
+    SNDFILE* s = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    EXPECT_TRUE(s);
+    const auto frames = static_cast<size_t>(seconds * f.rate);
+    std::vector<float> data(frames * static_cast<size_t>(f.channels));
+    for (size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < f.channels; ++c) data[i * static_cast<size_t>(f.channels) + static_cast<size_t>(c)] = 0.5f * std::sin(2 * M_PI * 440 * static_cast<double>(i) / f.rate);
+    sf_writef_float(s, data.data(), static_cast<sf_count_t>(frames));
+    sf_close(s);
+    return path;
+}
+
+std::unique_ptr<SynthHost> realTimeHost() {
+    QString error;
+    auto host = SynthHost::create(SynthHost::Options{}, &error);
+    EXPECT_TRUE(host) << error.toStdString();
+    return host;
+}
+
+}  // namespace
+
+TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    auto host = realTimeHost();
+    ASSERT_TRUE(host);
+    EXPECT_EQ(host->audioDriverName(), QStringLiteral("pulseaudio"));
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("twinkle"), &error)) << error.toStdString();
+    WaveDevice take;
+    ASSERT_TRUE(take.open(writeWave(dir.filePath(QStringLiteral("16-1-44.wav")), {16, 2, 44100}, 0), &error)) << error.toStdString();
+    EXPECT_DOUBLE_EQ(take.lengthMs(), 0);
+    ASSERT_TRUE(take.record(&error)) << error.toStdString();
+    EXPECT_EQ(take.mode(), MediaMode::Recording);
+    seq.seekSixteenths(32);  // where the melody starts
+    seq.play();
+    QTest::qWait(2500);
+    // Positions are what is heard: behind the sample clock, ahead of nothing.
+    EXPECT_GT(seq.positionTicks(), 32 * 120 + 1500);
+    EXPECT_LT(seq.positionTicks(), 32 * 120 + 2200);
+    take.stop();
+    seq.stop();
+    const QString saved = dir.filePath(QStringLiteral("take.wav"));
+    ASSERT_TRUE(take.save(saved, &error)) << error.toStdString();
+    WaveDevice back;
+    ASSERT_TRUE(back.open(saved, &error));
+    EXPECT_EQ(back.format(), (WaveFormat{16, 2, 44100}));
+    EXPECT_GT(back.lengthMs(), 1500);
+    EXPECT_GT(back.peak(), 0.02) << "the recording is silent";
+}
+
+TEST(Sound, EightBitMonoTakesKeepTheirFormat) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    WaveDevice take;
+    QString error;
+    ASSERT_TRUE(take.open(writeWave(dir.filePath(QStringLiteral("8-0-11.wav")), {8, 1, 11025}, 0), &error));
+    ASSERT_TRUE(take.record(&error)) << error.toStdString();
+    QTest::qWait(400);
+    take.stop();
+    ASSERT_TRUE(take.save(dir.filePath(QStringLiteral("t8.wav")), &error));
+    SF_INFO info{};
+    SNDFILE* s = sf_open(dir.filePath(QStringLiteral("t8.wav")).toLocal8Bit().constData(), SFM_READ, &info);
+    ASSERT_TRUE(s);
+    sf_close(s);
+    EXPECT_EQ(info.channels, 1);
+    EXPECT_EQ(info.samplerate, 11025);
+    EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_U8);
+    EXPECT_GT(info.frames, 11025 / 5);
+}
+
+TEST(Sound, WavePlaysToItsEndAsynchronouslyAndSynchronously) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString tone = writeWave(dir.filePath(QStringLiteral("tone.wav")), {16, 1, 22050}, 0.4);
+    WaveDevice d;
+    QString error;
+    ASSERT_TRUE(d.open(tone, &error));
+    EXPECT_NEAR(d.lengthMs(), 400, 1);
+    QSignalSpy done(&d, &WaveDevice::completed);
+    ASSERT_TRUE(d.play(&error)) << error.toStdString();
+    EXPECT_EQ(d.mode(), MediaMode::Playing);
+    EXPECT_TRUE(done.wait(3000));
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(d.mode(), MediaMode::Stopped);
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(PlaySoundSync(tone, &error)) << error.toStdString();
+    EXPECT_GE(t.elapsed(), 350);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_FALSE(PlaySoundSync(dir.filePath(QStringLiteral("missing.wav")), &error));
+}
+
+TEST(Sound, TheWaveControlRecordsAndSaves) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    MediaControl wave(MediaControl::DeviceType::WaveAudio);
+    wave.setFileName(writeWave(dir.filePath(QStringLiteral("16-0-22.wav")), {16, 1, 22050}, 0));
+    ASSERT_TRUE(wave.setCommand(QStringLiteral("open"))) << wave.errorDetail().toStdString();
+    EXPECT_TRUE(wave.button(MediaButton::Record)->isEnabled());
+    ASSERT_TRUE(wave.setCommand(QStringLiteral("record")));
+    EXPECT_EQ(wave.mode(), 527);
+    QTest::qWait(300);
+    wave.setCommand(QStringLiteral("stop"));
+    EXPECT_GT(wave.length(), 150);
+    wave.setFileName(dir.filePath(QStringLiteral("saved.wav")));
+    EXPECT_TRUE(wave.setCommand(QStringLiteral("save")));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("saved.wav"))));
+    wave.setCommand(QStringLiteral("close"));
+}
+
+// Open, play, record, save and close, again and again, while the synthesizer plays: no
+// crash, no hang.
+TEST(Sound, TwoHundredWaveCyclesWhileTheSynthesizerPlays) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    auto host = realTimeHost();
+    ASSERT_TRUE(host);
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("frere-jacques"), &error));
+    seq.play();
+    const QString tone = writeWave(dir.filePath(QStringLiteral("tone.wav")), {16, 2, 44100}, 0.05);
+    QElapsedTimer t;
+    t.start();
+    int saved = 0;
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        WaveDevice d;
+        ASSERT_TRUE(d.open(tone, &error)) << cycle << ": " << error.toStdString();
+        ASSERT_TRUE(d.play(&error)) << cycle << ": " << error.toStdString();
+        QTest::qWait(5);
+        d.stop();
+        ASSERT_TRUE(d.record(&error)) << cycle << ": " << error.toStdString();
+        QTest::qWait(5);
+        d.stop();
+        saved += d.save(dir.filePath(QStringLiteral("cycle.wav")), &error);
+        d.close();
+        if (seq.mode() != MediaMode::Playing) seq.play();
+    }
+    EXPECT_EQ(saved, 200);
+    EXPECT_LT(t.elapsed(), 120000);
+    std::printf("200 wave cycles in %lld ms\n", static_cast<long long>(t.elapsed()));
+}
