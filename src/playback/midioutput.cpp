@@ -49,7 +49,25 @@ QList<MidiOutDevice> ListMidiOutputs() {
     return out;
 }
 
-void SynthSink::send(fluid_midi_event_t* event) { fluid_synth_handle_midi_event(synth_, event); }
+void SynthSink::send(int status, int d1, int d2) {
+    const int ch = status & 0x0F;
+    switch (status & 0xF0) {
+    case 0x80: fluid_synth_noteoff(synth_, ch, d1); break;
+    case 0x90: d2 ? fluid_synth_noteon(synth_, ch, d1, d2) : fluid_synth_noteoff(synth_, ch, d1); break;
+    case 0xA0: fluid_synth_key_pressure(synth_, ch, d1, d2); break;
+    case 0xB0: fluid_synth_cc(synth_, ch, d1, d2); break;
+    case 0xC0: fluid_synth_program_change(synth_, ch, d1); break;
+    case 0xD0: fluid_synth_channel_pressure(synth_, ch, d1); break;
+    case 0xE0: fluid_synth_pitch_bend(synth_, ch, d1 | d2 << 7); break;
+    default: break;
+    }
+}
+
+void SynthSink::sendSysex(const QByteArray& bytes) {
+    QByteArray body = bytes;
+    if (body.endsWith('\xF7')) body.chop(1);
+    if (!body.isEmpty()) fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr, nullptr, nullptr, 0);
+}
 
 void SynthSink::allNotesOff() { fluid_synth_all_notes_off(synth_, -1); }
 
@@ -90,23 +108,35 @@ AlsaSink::~AlsaSink() {
     }
 }
 
-void AlsaSink::send(fluid_midi_event_t* e) {
+void AlsaSink::send(int status, int d1, int d2) {
     snd_seq_event_t ev;
     snd_seq_ev_clear(&ev);
     snd_seq_ev_set_source(&ev, d_->port);
     snd_seq_ev_set_subs(&ev);
     snd_seq_ev_schedule_real(&ev, d_->queue, 1, &d_->delay);
-    const int ch = fluid_midi_event_get_channel(e);
-    switch (fluid_midi_event_get_type(e)) {
-    case 0x90: snd_seq_ev_set_noteon(&ev, ch, fluid_midi_event_get_key(e), fluid_midi_event_get_velocity(e)); break;
-    case 0x80: snd_seq_ev_set_noteoff(&ev, ch, fluid_midi_event_get_key(e), fluid_midi_event_get_velocity(e)); break;
-    case 0xA0: snd_seq_ev_set_keypress(&ev, ch, fluid_midi_event_get_key(e), fluid_midi_event_get_value(e)); break;
-    case 0xB0: snd_seq_ev_set_controller(&ev, ch, fluid_midi_event_get_control(e), fluid_midi_event_get_value(e)); break;
-    case 0xC0: snd_seq_ev_set_pgmchange(&ev, ch, fluid_midi_event_get_program(e)); break;
-    case 0xD0: snd_seq_ev_set_chanpress(&ev, ch, fluid_midi_event_get_program(e)); break;
-    case 0xE0: snd_seq_ev_set_pitchbend(&ev, ch, fluid_midi_event_get_pitch(e) - 8192); break;
-    default: return;  // system exclusive and meta events stay with the song
+    const int ch = status & 0x0F;
+    switch (status & 0xF0) {
+    case 0x90: snd_seq_ev_set_noteon(&ev, ch, d1, d2); break;
+    case 0x80: snd_seq_ev_set_noteoff(&ev, ch, d1, d2); break;
+    case 0xA0: snd_seq_ev_set_keypress(&ev, ch, d1, d2); break;
+    case 0xB0: snd_seq_ev_set_controller(&ev, ch, d1, d2); break;
+    case 0xC0: snd_seq_ev_set_pgmchange(&ev, ch, d1); break;
+    case 0xD0: snd_seq_ev_set_chanpress(&ev, ch, d1); break;
+    case 0xE0: snd_seq_ev_set_pitchbend(&ev, ch, (d1 | d2 << 7) - 8192); break;
+    default: return;
     }
+    snd_seq_event_output(d_->seq, &ev);
+    snd_seq_drain_output(d_->seq);
+}
+
+void AlsaSink::sendSysex(const QByteArray& bytes) {
+    QByteArray whole = QByteArray(1, '\xF0') + bytes;
+    snd_seq_event_t ev;
+    snd_seq_ev_clear(&ev);
+    snd_seq_ev_set_source(&ev, d_->port);
+    snd_seq_ev_set_subs(&ev);
+    snd_seq_ev_schedule_real(&ev, d_->queue, 1, &d_->delay);
+    snd_seq_ev_set_sysex(&ev, static_cast<unsigned>(whole.size()), whole.data());
     snd_seq_event_output(d_->seq, &ev);
     snd_seq_drain_output(d_->seq);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <memory>
 
-typedef struct _fluid_midi_event_t fluid_midi_event_t;
 typedef struct _fluid_synth_t fluid_synth_t;
 
 namespace cantavo {
@@ -23,18 +23,22 @@ struct MidiOutDevice {
 // the list holds the built-in synthesizer alone.
 QList<MidiOutDevice> ListMidiOutputs();
 
-// Where the sequencer's events go. send() and allNotesOff() run on the audio thread.
+// Where the sequencer's events go. Runs on the audio thread.
 class MidiSink {
 public:
     virtual ~MidiSink() = default;
-    virtual void send(fluid_midi_event_t* event) = 0;
+    // A channel message (status 0x80..0xEF).
+    virtual void send(int status, int data1, int data2) = 0;
+    // A system exclusive message: the bytes after F0, the closing F7 included when stored.
+    virtual void sendSysex(const QByteArray& bytes) = 0;
     virtual void allNotesOff() = 0;
 };
 
 class SynthSink : public MidiSink {
 public:
     explicit SynthSink(fluid_synth_t* synth) : synth_(synth) {}
-    void send(fluid_midi_event_t* event) override;
+    void send(int status, int data1, int data2) override;
+    void sendSysex(const QByteArray& bytes) override;
     void allNotesOff() override;
 
 private:
@@ -47,7 +51,8 @@ class AlsaSink : public MidiSink {
 public:
     static std::unique_ptr<AlsaSink> open(int client, int port, qint64 latencyNs, QString* error);
     ~AlsaSink() override;
-    void send(fluid_midi_event_t* event) override;
+    void send(int status, int data1, int data2) override;
+    void sendSysex(const QByteArray& bytes) override;
     void allNotesOff() override;
 
 private:

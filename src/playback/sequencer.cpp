@@ -3,11 +3,9 @@
 #include <QFile>
 #include <QMetaObject>
 
-#include <fluidsynth.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <limits>
 
 #include "numbers.h"
 #include "songreader.h"
@@ -17,18 +15,13 @@ namespace cantavo {
 
 namespace {
 
-int playbackCallback(void* data, fluid_midi_event_t* event) {
-    static_cast<Sequencer*>(data)->deliver(event);
-    return FLUID_OK;
-}
-
-int tickCallback(void* data, int tick) {
-    static_cast<Sequencer*>(data)->onTick(tick);
-    return FLUID_OK;
-}
-
 qint64 nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+bool isNote(const SongEvent& e) {
+    const int kind = e.status & 0xF0;
+    return e.sysex < 0 && (kind == 0x80 || kind == 0x90);
 }
 
 }  // namespace
@@ -46,50 +39,43 @@ bool Sequencer::open(const QString& path, QString* error) {
         if (error) *error = QStringLiteral("Cannot open %1: %2").arg(path, f.errorString());
         return false;
     }
-    data_ = f.readAll();
+    const QByteArray data = f.readAll();
     song_.clear();
-    LoadResult r = LoadSongData(data_, path, song_);
+    const LoadResult r = LoadSongData(data, path, song_);
     if (r.status == LoadStatus::NotMidiFile || r.status == LoadStatus::ReadFailed) {
         if (error) *error = r.message;
-        data_.clear();
+        song_.clear();
+        return false;
+    }
+    if (!LoadSongEvents(data, events_, error)) {
+        song_.clear();
         return false;
     }
     path_ = path;
-    lengthTicks_ = song_.lastEventTick;
-    createPlayer();
-    state_ = State::Stopped;
     heldTick_ = 0;
+    externalTempo_.store(false);
+    state_ = State::Stopped;
+    host_.addListener(this);
     return true;
 }
 
 void Sequencer::close() {
-    if (!player_) return;
+    if (state_ == State::Closed) return;
+    host_.removeListener(this);  // from here on the audio thread does not call us
+    running_ = false;
     playing_.store(false);
-    destroyPlayer();
+    sink_.load()->allNotesOff();
+    {
+        std::lock_guard<std::mutex> lock(commandsMutex_);
+        commands_.clear();
+    }
+    appliedGeneration_.store(commandGeneration_.load());
     state_ = State::Closed;
     path_.clear();
-    data_.clear();
     song_.clear();
-    lengthTicks_ = 0;
+    events_ = SongEvents();
     heldTick_ = 0;
     externalTempo_.store(false);
-}
-
-void Sequencer::createPlayer() {
-    player_ = new_fluid_player(host_.synth());
-    fluid_player_set_playback_callback(player_, playbackCallback, this);
-    fluid_player_set_tick_callback(player_, tickCallback, this);
-    fluid_player_add_mem(player_, data_.constData(), static_cast<size_t>(data_.size()));
-    host_.addListener(this);
-    freshPlayer_ = true;
-}
-
-void Sequencer::destroyPlayer() {
-    host_.removeListener(this);
-    fluid_player_stop(player_);
-    delete_fluid_player(player_);
-    player_ = nullptr;
-    sink_.load()->allNotesOff();
 }
 
 QString Sequencer::divisionType() const {
@@ -103,11 +89,26 @@ QString Sequencer::divisionType() const {
     }
 }
 
-double Sequencer::microsAt(double tick) const {
-    if (externalTempo_.load()) return 60000000.0 / externalBpm_.load();
+double Sequencer::framesPerTick(double micros) const {
+    return micros / 1e6 * host_.sampleRate() / std::max(1, song_.isTimeCodeDivision() ? 1 : song_.division);
+}
+
+double Sequencer::songMicrosAt(double tick, size_t* next) const {
     double micros = 500000;
-    for (int i = 1; i <= song_.tempoCount && song_.tempoTick[i] <= tick; ++i) micros = song_.tempoMicros[i];
+    size_t i = 0;
+    while (i < events_.tempo.size() && events_.tempo[i].tick <= tick) micros = events_.tempo[i++].micros;
+    if (next) *next = i;
     return micros;
+}
+
+double Sequencer::tickAtFrame(Anchor a, double frame) const {
+    while (a.nextTempo < events_.tempo.size()) {
+        const TempoChange& tc = events_.tempo[a.nextTempo];
+        const double cross = a.frame + (static_cast<double>(tc.tick) - a.tick) * framesPerTick(a.micros);
+        if (frame < cross) break;
+        a = {static_cast<double>(tc.tick), cross, tc.micros, a.nextTempo + 1};
+    }
+    return a.tick + (frame - a.frame) / framesPerTick(a.micros);
 }
 
 double Sequencer::ticksToMs(double ticks) const {
@@ -118,39 +119,35 @@ double Sequencer::ticksToMs(double ticks) const {
     return TicksToMs(song_, static_cast<qint64>(whole)) + (ticks - whole) * micros / song_.division / 1000.0;
 }
 
-double Sequencer::lengthMs() const { return ticksToMs(static_cast<double>(lengthTicks_)); }
-
 double Sequencer::positionTicks() const {
     if (state_ != State::Playing || appliedGeneration_.load() != commandGeneration_.load()) return static_cast<double>(heldTick_);
-    qint64 tick, frames, wall;
+    Anchor a;
+    qint64 rendered, wall;
     unsigned before, after;
     do {
-        before = anchorSeq_.load(std::memory_order_acquire);
-        tick = anchorTick_.load(std::memory_order_relaxed);
-        frames = anchorFrames_.load(std::memory_order_relaxed);
-        wall = anchorWallNs_.load(std::memory_order_relaxed);
-        after = anchorSeq_.load(std::memory_order_acquire);
+        before = publishSeq_.load(std::memory_order_acquire);
+        a.tick = pubTick_.load(std::memory_order_relaxed);
+        a.frame = pubFrame_.load(std::memory_order_relaxed);
+        a.micros = pubMicros_.load(std::memory_order_relaxed);
+        a.nextTempo = pubNextTempo_.load(std::memory_order_relaxed);
+        rendered = pubRendered_.load(std::memory_order_relaxed);
+        wall = pubWallNs_.load(std::memory_order_relaxed);
+        after = publishSeq_.load(std::memory_order_acquire);
     } while (before != after || (before & 1));
-    (void)frames;
-    double heard = static_cast<double>(tick);
+    double heard = static_cast<double>(rendered);
     if (!host_.offline()) {
         // The last block left the synthesizer at `wall`; it is heard a latency later.
-        const double rate = host_.sampleRate();
-        double elapsed = static_cast<double>(nowNs() - wall) * rate / 1e9;
-        elapsed = std::min(elapsed, static_cast<double>(host_.latencyFrames()));
-        const double ticksPerFrame = song_.division * 1e6 / (microsAt(heard) * rate);
-        heard += (elapsed - host_.latencyFrames()) * ticksPerFrame;
+        double elapsed = static_cast<double>(nowNs() - wall) * host_.sampleRate() / 1e9;
+        elapsed = std::clamp(elapsed, 0.0, static_cast<double>(host_.latencyFrames()));
+        heard += elapsed - host_.latencyFrames();
     }
-    heard = std::max(heard, static_cast<double>(heldTick_));
-    heard = std::min(heard, static_cast<double>(lengthTicks_));
-    return heard;
+    const double tick = tickAtFrame(a, heard);
+    return std::clamp(tick, static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
 }
-
-double Sequencer::positionMs() const { return ticksToMs(positionTicks()); }
 
 int Sequencer::tempoBpm() const {
     if (externalTempo_.load()) return externalBpm_.load();
-    return static_cast<int>(RoundHalfEven(60000000.0 / microsAt(positionTicks())));
+    return static_cast<int>(RoundHalfEven(60000000.0 / songMicrosAt(positionTicks(), nullptr)));
 }
 
 MediaMode Sequencer::mode() const {
@@ -163,66 +160,45 @@ MediaMode Sequencer::mode() const {
     return MediaMode::NotReady;
 }
 
+void Sequencer::post(Command c) {
+    std::lock_guard<std::mutex> lock(commandsMutex_);
+    c.generation = commandGeneration_.fetch_add(1) + 1;
+    commands_.push_back(c);
+}
+
 void Sequencer::play() {
     if (state_ == State::Closed || state_ == State::Playing) return;
-    if (lengthTicks_ > 0 && heldTick_ >= lengthTicks_) heldTick_ = 0;  // played to the end: from the start
-    if (!freshPlayer_) {
-        // A fresh player for every play: FluidSynth's player keeps no reliable state once it
-        // has stopped, and a new one costs no more than parsing the song in memory.
-        destroyPlayer();
-        createPlayer();
-    }
-    freshPlayer_ = false;
-    if (heldTick_ > 0) fluid_player_seek(player_, static_cast<int>(heldTick_));
-    commandGeneration_.fetch_add(1);
+    if (lengthTicks() > 0 && heldTick_ >= lengthTicks()) heldTick_ = 0;  // played to the end: from the start
     playing_.store(true);
     state_ = State::Playing;
-    fluid_player_play(player_);
+    post({Command::Play, heldTick_, externalTempo_.load() ? externalBpm_.load() : 0, 0});
 }
 
 void Sequencer::pause() {
     if (state_ != State::Playing) return;
     heldTick_ = static_cast<qint64>(positionTicks());
     playing_.store(false);
-    fluid_player_stop(player_);
-    notesOffRequested_.store(true);
     state_ = State::Paused;
+    post({Command::Stop, 0, 0, 0});
 }
 
 void Sequencer::stop() {
-    if (state_ == State::Playing) {
-        pause();
-        state_ = State::Stopped;
-    } else if (state_ == State::Paused) {
-        state_ = State::Stopped;
-    }
+    if (state_ == State::Playing) pause();
+    if (state_ == State::Paused) state_ = State::Stopped;
 }
 
 void Sequencer::seekTicks(qint64 tick) {
     if (state_ == State::Closed) return;
-    tick = std::clamp<qint64>(tick, 0, lengthTicks_);
+    tick = std::clamp<qint64>(tick, 0, lengthTicks());
     heldTick_ = tick;
-    if (state_ == State::Playing) {
-        commandGeneration_.fetch_add(1);
-        notesOffRequested_.store(true);
-        fluid_player_seek(player_, static_cast<int>(tick));
-    }
+    if (state_ == State::Playing) post({Command::Play, tick, externalTempo_.load() ? externalBpm_.load() : 0, 0});
 }
 
 void Sequencer::setTempoBpm(int bpm) {
-    if (!player_ || bpm <= 0) return;
-    const double at = positionTicks();
-    qint64 until = std::numeric_limits<qint64>::max();
-    for (int i = 1; i <= song_.tempoCount; ++i) {
-        if (song_.tempoTick[i] > at) {
-            until = song_.tempoTick[i];
-            break;
-        }
-    }
-    holdTempoUntil_.store(until);
+    if (state_ == State::Closed || bpm <= 0) return;
     externalBpm_.store(bpm);
     externalTempo_.store(true);
-    fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_EXTERNAL_BPM, bpm);
+    if (state_ == State::Playing) post({Command::Tempo, 0, bpm, 0});
 }
 
 bool Sequencer::setPort(int index, QString* error) {
@@ -231,69 +207,159 @@ bool Sequencer::setPort(int index, QString* error) {
         if (error) *error = QStringLiteral("There is no MIDI Out device %1.").arg(index);
         return false;
     }
-    const bool wasPlaying = state_ == State::Playing;
-    if (wasPlaying) pause();
     std::unique_ptr<MidiSink> sink;
     if (!devices[index].builtIn) {
         const qint64 latencyNs = static_cast<qint64>(host_.latencyFrames()) * 1000000000 / host_.sampleRate();
         sink = AlsaSink::open(devices[index].alsaClient, devices[index].alsaPort, latencyNs, error);
-        if (!sink) {
-            if (wasPlaying) play();
-            return false;
-        }
+        if (!sink) return false;
     }
+    // The audio thread must not be sending while the sink changes.
+    const bool attached = state_ != State::Closed;
+    if (attached) host_.removeListener(this);
     sink_.load()->allNotesOff();
     sink_.store(sink ? sink.get() : &synthSink_);
     ownSink_ = std::move(sink);
     port_ = index;
-    if (wasPlaying) play();
+    if (attached) {
+        host_.addListener(this);
+        if (state_ == State::Playing) post({Command::Play, static_cast<qint64>(positionTicks()), externalTempo_.load() ? externalBpm_.load() : 0, 0});
+    }
     return true;
 }
 
-void Sequencer::beforeBlock() {
-    blockGeneration_ = commandGeneration_.load(std::memory_order_acquire);
-    if (notesOffRequested_.exchange(false)) sink_.load()->allNotesOff();
+void Sequencer::startAt(qint64 tick, double frame) {
+    size_t next = 0;
+    const double micros = songMicrosAt(static_cast<double>(tick), &next);
+    anchor_ = {static_cast<double>(tick), frame, micros, next};
+    nextEvent_ = static_cast<size_t>(std::lower_bound(events_.events.begin(), events_.events.end(), tick,
+                                                      [](const SongEvent& e, qint64 t) { return e.tick < t; }) -
+                                     events_.events.begin());
+    // Every channel back to the General MIDI defaults, then everything but the notes up to
+    // the start replayed, so that each channel sounds as the song has set it by then.
+    const qint64 at = static_cast<qint64>(frame);
+    for (int ch = 0; ch < 16; ++ch) {
+        const int cc = 0xB0 | ch;
+        sendChannel(at, cc, 121, 0);
+        sendChannel(at, cc, 0, 0);
+        sendChannel(at, cc, 32, 0);
+        sendChannel(at, 0xC0 | ch, 0, 0);
+        sendChannel(at, 0xE0 | ch, 0, 64);
+        sendChannel(at, cc, 7, 100);
+        sendChannel(at, cc, 10, 64);
+        sendChannel(at, cc, 11, 127);
+        sendChannel(at, cc, 64, 0);
+        sendChannel(at, cc, 91, 40);
+        sendChannel(at, cc, 93, 0);
+    }
+    for (size_t i = 0; i < nextEvent_; ++i)
+        if (!isNote(events_.events[i])) send(at, events_.events[i]);
+}
+
+void Sequencer::sendChannel(qint64 frame, int status, int d1, int d2) {
+    sink_.load(std::memory_order_acquire)->send(status, d1, d2);
+    if (tap_) tap_(frame, status, d1, d2);
+}
+
+void Sequencer::send(qint64 frame, const SongEvent& e) {
+    if (e.sysex >= 0) {
+        sink_.load(std::memory_order_acquire)->sendSysex(events_.sysex[static_cast<size_t>(e.sysex)]);
+        if (tap_) tap_(frame, e.status, 0, 0);
+        return;
+    }
+    sendChannel(frame, e.status, e.data1, e.data2);
+}
+
+void Sequencer::beforeBlock(qint64 first, int frames) {
+    std::vector<Command> taken;
+    {
+        std::unique_lock<std::mutex> lock(commandsMutex_, std::try_to_lock);
+        if (lock.owns_lock()) taken.swap(commands_);
+    }
+    for (const Command& c : taken) {
+        switch (c.kind) {
+        case Command::Play:
+            sink_.load()->allNotesOff();
+            startAt(c.tick, static_cast<double>(first));
+            if (c.bpm > 0) anchor_.micros = 60000000.0 / c.bpm;
+            running_ = true;
+            break;
+        case Command::Stop:
+            running_ = false;
+            sink_.load()->allNotesOff();
+            break;
+        case Command::Tempo:
+            if (running_) {
+                const double tick = tickAtFrame(anchor_, static_cast<double>(first));
+                size_t next = 0;
+                songMicrosAt(tick, &next);
+                anchor_ = {tick, static_cast<double>(first), 60000000.0 / c.bpm, next};
+            }
+            break;
+        }
+        appliedCommand_ = c.generation;
+    }
+    if (!running_) return;
+
+    // Everything due before the middle of this block goes out at its start.
+    const double limit = static_cast<double>(first) + frames / 2.0;
+    const std::vector<TempoChange>& tempo = events_.tempo;
+    const std::vector<SongEvent>& events = events_.events;
+    for (;;) {
+        const bool haveTempo = anchor_.nextTempo < tempo.size();
+        const bool haveEvent = nextEvent_ < events.size();
+        if (haveTempo && (!haveEvent || tempo[anchor_.nextTempo].tick <= events[nextEvent_].tick)) {
+            const TempoChange& tc = tempo[anchor_.nextTempo];
+            const double cross = anchor_.frame + (static_cast<double>(tc.tick) - anchor_.tick) * framesPerTick(anchor_.micros);
+            if (cross >= limit) break;
+            // The song's own tempo takes over again here, whatever the user set.
+            anchor_ = {static_cast<double>(tc.tick), cross, tc.micros, anchor_.nextTempo + 1};
+            externalTempo_.store(false);
+            continue;
+        }
+        if (!haveEvent) break;
+        const SongEvent& e = events[nextEvent_];
+        const double at = anchor_.frame + (static_cast<double>(e.tick) - anchor_.tick) * framesPerTick(anchor_.micros);
+        if (at >= limit) break;
+        send(first, e);
+        ++nextEvent_;
+    }
+    if (nextEvent_ >= events.size()) {
+        Anchor end = anchor_;
+        double endFrame = end.frame;
+        const double endTick = static_cast<double>(events_.endTick);
+        while (end.nextTempo < tempo.size() && static_cast<double>(tempo[end.nextTempo].tick) < endTick) {
+            endFrame += (static_cast<double>(tempo[end.nextTempo].tick) - end.tick) * framesPerTick(end.micros);
+            end = {static_cast<double>(tempo[end.nextTempo].tick), endFrame, tempo[end.nextTempo].micros, end.nextTempo + 1};
+        }
+        endFrame += (endTick - end.tick) * framesPerTick(end.micros);
+        if (endFrame < limit) {
+            running_ = false;
+            bool expected = true;
+            if (playing_.compare_exchange_strong(expected, false))
+                QMetaObject::invokeMethod(this, &Sequencer::onCompleted, Qt::QueuedConnection);
+        }
+    }
 }
 
 void Sequencer::afterBlock(qint64 framesRendered) {
-    if (!player_) return;
-    const qint64 tick = fluid_player_get_current_tick(player_);
-    const unsigned seq = anchorSeq_.load(std::memory_order_relaxed);
-    anchorSeq_.store(seq + 1, std::memory_order_release);
-    anchorTick_.store(tick, std::memory_order_relaxed);
-    anchorFrames_.store(framesRendered, std::memory_order_relaxed);
-    anchorWallNs_.store(nowNs(), std::memory_order_relaxed);
-    anchorSeq_.store(seq + 2, std::memory_order_release);
-    appliedGeneration_.store(blockGeneration_, std::memory_order_release);
-
-    // The song is over when its last event has been played; FluidSynth's player itself only
-    // reports the end once every voice has died away, seconds later with a ringing cymbal.
-    const bool atEnd = fluid_player_get_status(player_) == FLUID_PLAYER_DONE || (lengthTicks_ > 0 && tick >= lengthTicks_);
-    if (atEnd) {
-        bool expected = true;
-        if (playing_.compare_exchange_strong(expected, false))
-            QMetaObject::invokeMethod(this, &Sequencer::onCompleted, Qt::QueuedConnection);
-    }
+    const unsigned seq = publishSeq_.load(std::memory_order_relaxed);
+    publishSeq_.store(seq + 1, std::memory_order_release);
+    pubTick_.store(anchor_.tick, std::memory_order_relaxed);
+    pubFrame_.store(anchor_.frame, std::memory_order_relaxed);
+    pubMicros_.store(anchor_.micros, std::memory_order_relaxed);
+    pubNextTempo_.store(anchor_.nextTempo, std::memory_order_relaxed);
+    pubRendered_.store(framesRendered, std::memory_order_relaxed);
+    pubWallNs_.store(nowNs(), std::memory_order_relaxed);
+    publishSeq_.store(seq + 2, std::memory_order_release);
+    appliedGeneration_.store(appliedCommand_, std::memory_order_release);
 }
 
 void Sequencer::onCompleted() {
-    if (state_ != State::Playing) return;
+    if (state_ != State::Playing || playing_.load()) return;
     state_ = State::Stopped;
-    heldTick_ = lengthTicks_;
+    heldTick_ = lengthTicks();
     externalTempo_.store(false);
     emit completed();
-}
-
-void Sequencer::deliver(fluid_midi_event_t* event) {
-    sink_.load(std::memory_order_acquire)->send(event);
-    if (tap_) tap_(host_.framesRendered(), event);
-}
-
-void Sequencer::onTick(int tick) {
-    if (externalTempo_.load(std::memory_order_relaxed) && tick >= holdTempoUntil_.load(std::memory_order_relaxed)) {
-        externalTempo_.store(false);
-        fluid_player_set_tempo(player_, FLUID_PLAYER_TEMPO_INTERNAL, 1.0);
-    }
 }
 
 }  // namespace cantavo

@@ -6,33 +6,38 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "midioutput.h"
+#include "songevents.h"
 #include "songmodel.h"
 #include "synthhost.h"
-
-typedef struct _fluid_player_t fluid_player_t;
 
 namespace cantavo {
 
 // The multimedia modes, by their numbers.
 enum class MediaMode : int { NotReady = 524, Stopped = 525, Playing = 526, Recording = 527, Seeking = 528, Paused = 529, Open = 530 };
 
-// Plays one Standard MIDI File on the built-in synthesizer's clock (FluidSynth's MIDI player)
-// and routes its events to the chosen MIDI Out device.
+// Plays one Standard MIDI File on the built-in synthesizer's sample clock and sends its
+// events to the chosen MIDI Out device.
 //
-// Threading. There are two threads and only these things cross between them:
+// Time. The clock is the count of frames the synthesizer has rendered. The schedule is
+// anchored at a (tick, frame) pair and a tempo; the anchor moves exactly to each tempo
+// change as it is crossed (in double precision, so nothing drifts), to the user's tempo
+// when one is set, and to the position of every play and seek. An event is sent at the start
+// of the 64-frame block nearest to its time.
+//
+// Threading. Two threads, and only these things cross between them:
 //  - The audio thread (the synthesizer's audio driver, or whoever calls SynthHost::render
-//    offline) runs the FluidSynth player. On it run: the player's playback callback, which
-//    hands each event to the current sink and, in tests, to the event tap; the tick callback,
-//    which ends a user-set tempo at the song's next tempo change; and beforeBlock/afterBlock,
-//    which anchor the position (tick, frames, wall time) and notice the end of the song.
-//  - The GUI thread makes every public call. The FluidSynth player's own calls (play, stop,
-//    seek, set tempo) are safe from any thread.
-//  - Crossing: the position anchor (a seqlock of atomics), the flags `playing_`,
-//    `externalTempo_`, `holdTempoUntil_`, the command generation counters, and the sink
-//    pointer (swapped only while the player is stopped). The end of the song reaches the GUI
-//    thread as the queued signal completed(). Nothing else crosses.
+//    offline) runs beforeBlock/afterBlock: it takes the pending commands, sends the events
+//    that fall due, moves the anchor, publishes the position and notices the end of the song.
+//  - The GUI thread makes every public call.
+//  - Crossing: the command queue (a mutex the audio thread only ever try-locks), the
+//    published position (a seqlock of atomics), the generation counters, the flag
+//    `playing_`, and the sink pointer (swapped only while stopped). The end of the song
+//    reaches the GUI thread as the queued signal completed(). The song's events are fixed
+//    while the sequencer is attached to the synthesizer. Nothing else crosses.
 class Sequencer : public QObject, public BlockListener {
     Q_OBJECT
 public:
@@ -42,31 +47,31 @@ public:
     // Opens a song by its path; false with `error` for a file that cannot be read as MIDI.
     bool open(const QString& path, QString* error);
     void close();
-    bool isOpen() const { return player_ != nullptr; }
+    bool isOpen() const { return state_ != State::Closed; }
     const QString& path() const { return path_; }
 
     int division() const { return song_.division; }
     QString divisionType() const;
-    qint64 lengthTicks() const { return lengthTicks_; }
-    double lengthSixteenths() const { return ticksToSixteenths(static_cast<double>(lengthTicks_)); }
-    double lengthMs() const;
+    qint64 lengthTicks() const { return events_.endTick; }
+    double lengthSixteenths() const { return ticksToSixteenths(static_cast<double>(lengthTicks())); }
+    double lengthMs() const { return ticksToMs(static_cast<double>(lengthTicks())); }
 
     // What the listener hears now: the synthesizer's output latency is taken off.
     double positionTicks() const;
     double positionSixteenths() const { return ticksToSixteenths(positionTicks()); }
-    double positionMs() const;
+    double positionMs() const { return ticksToMs(positionTicks()); }
+    // Through the song's own tempo map, whatever tempo the user set.
     double ticksToMs(double ticks) const;
 
     // The tempo now: the one the user set, or the song's own at the current position.
     int tempoBpm() const;
     MediaMode mode() const;
-    // True once the player has sent the song's last event (before the completion signal
-    // reaches the GUI thread); for offline rendering.
+    // True once the last event has gone out (before completed() reaches the GUI thread).
     bool reachedEnd() const { return state_ == State::Playing && !playing_.load(); }
 
     void play();
     void pause();
-    void stop();  // stops and returns to the start
+    void stop();  // like pause; the position stays
     void seekTicks(qint64 tick);
     void seekSixteenths(double sixteenths) { seekTicks(static_cast<qint64>(sixteenths * song_.division / 4.0 + 0.5)); }
     // Holds `bpm` until the song's next tempo change.
@@ -77,33 +82,48 @@ public:
     bool setPort(int index, QString* error = nullptr);
     int port() const { return port_; }
 
-    // Tests: every event the player sends, with the frame count at which it was sent.
-    using EventTap = std::function<void(qint64 frame, fluid_midi_event_t* event)>;
+    // Tests and benchmarks: every message sent, with the frame of the block it went out in.
+    // Set while stopped; it is called on the audio thread.
+    using EventTap = std::function<void(qint64 frame, int status, int data1, int data2)>;
     void setEventTap(EventTap tap) { tap_ = std::move(tap); }
 
     // Audio thread.
-    void beforeBlock() override;
+    void beforeBlock(qint64 first, int frames) override;
     void afterBlock(qint64 framesRendered) override;
-    void deliver(fluid_midi_event_t* event);
-    void onTick(int tick);
 
 signals:
     // A play command ran to the end of the song.
     void completed();
 
 private:
-    void onCompleted();
+    struct Anchor {
+        double tick = 0;
+        double frame = 0;
+        double micros = 500000;
+        size_t nextTempo = 0;  // the first song tempo change after `tick`
+    };
+    struct Command {
+        enum Kind { Play, Stop, Tempo } kind;
+        qint64 tick = 0;
+        int bpm = 0;
+        unsigned generation = 0;
+    };
+
     double ticksToSixteenths(double ticks) const { return song_.division > 0 ? ticks * 4.0 / song_.division : 0; }
-    double microsAt(double tick) const;
-    void createPlayer();
-    void destroyPlayer();
+    double framesPerTick(double micros) const;
+    double songMicrosAt(double tick, size_t* next) const;
+    double tickAtFrame(Anchor a, double frame) const;
+    void post(Command c);
+    void onCompleted();
+    // Audio thread.
+    void startAt(qint64 tick, double frame);
+    void send(qint64 frame, const SongEvent& e);
+    void sendChannel(qint64 frame, int status, int d1, int d2);
 
     SynthHost& host_;
     SongModel song_;
+    SongEvents events_;
     QString path_;
-    QByteArray data_;
-    qint64 lengthTicks_ = 0;
-    fluid_player_t* player_ = nullptr;
     std::unique_ptr<MidiSink> ownSink_;
     std::atomic<MidiSink*> sink_{nullptr};
     SynthSink synthSink_;
@@ -112,23 +132,27 @@ private:
 
     enum class State { Closed, Stopped, Playing, Paused };
     State state_ = State::Closed;
+    qint64 heldTick_ = 0;  // the position while not playing, and until the audio thread has caught up
     std::atomic<bool> playing_{false};
-    std::atomic<bool> notesOffRequested_{false};
-    bool freshPlayer_ = false;
-    qint64 heldTick_ = 0;  // the position while not playing, or until the player has caught up
-    std::atomic<unsigned> commandGeneration_{0};
-    std::atomic<unsigned> appliedGeneration_{0};
-    unsigned blockGeneration_ = 0;  // audio thread
-
     std::atomic<bool> externalTempo_{false};
     std::atomic<int> externalBpm_{0};
-    std::atomic<qint64> holdTempoUntil_{0};
 
-    // The position anchor, written after every block.
-    mutable std::atomic<unsigned> anchorSeq_{0};
-    std::atomic<qint64> anchorTick_{0};
-    std::atomic<qint64> anchorFrames_{0};
-    std::atomic<qint64> anchorWallNs_{0};
+    std::mutex commandsMutex_;
+    std::vector<Command> commands_;
+    std::atomic<unsigned> commandGeneration_{0};
+    std::atomic<unsigned> appliedGeneration_{0};
+
+    // Audio thread only.
+    Anchor anchor_;
+    size_t nextEvent_ = 0;
+    bool running_ = false;
+    unsigned appliedCommand_ = 0;
+
+    // Published after every block.
+    mutable std::atomic<unsigned> publishSeq_{0};
+    std::atomic<double> pubTick_{0}, pubFrame_{0}, pubMicros_{500000};
+    std::atomic<size_t> pubNextTempo_{0};
+    std::atomic<qint64> pubRendered_{0}, pubWallNs_{0};
 };
 
 }  // namespace cantavo

@@ -90,7 +90,7 @@ SynthHost::~SynthHost() {
 int SynthHost::process(int len, int nfx, float* fx[], int nout, float* out[]) {
     std::unique_lock<std::mutex> lock(listenersMutex_, std::try_to_lock);
     if (lock.owns_lock())
-        for (BlockListener* l : listeners_) l->beforeBlock();
+        for (BlockListener* l : listeners_) l->beforeBlock(framesRendered_.load(std::memory_order_relaxed), len);
     int result;
     if (nfx == 0) {
         // The driver gives no effect buffers: mix reverb and chorus into the dry output.

@@ -18,8 +18,8 @@ namespace cantavo {
 class BlockListener {
 public:
     virtual ~BlockListener() = default;
-    // Called before the block is rendered.
-    virtual void beforeBlock() {}
+    // Called before `frames` frames are rendered, starting at frame `first`.
+    virtual void beforeBlock(qint64 first, int frames) = 0;
     // Called after a block of frames has been rendered; `framesRendered` counts every
     // frame rendered so far, this block included.
     virtual void afterBlock(qint64 framesRendered) = 0;

@@ -13,6 +13,18 @@ struct MetaEvent {
     QByteArray data;
 };
 
+// Any event of a track: a channel message (status 0x80..0xEF and its one or two data
+// bytes), a system exclusive message (status 0xF0 or 0xF7, its bytes in `data`), or a meta
+// event (status 0xFF, `type` and `data`).
+struct TrackEvent {
+    qint64 tick = 0;
+    int status = 0;
+    int data1 = 0;
+    int data2 = 0;
+    int type = 0;
+    QByteArray data;
+};
+
 // Walks the events of one track chunk of the open song file, handing out its meta events
 // and reading past everything else (channel messages with running status, system
 // exclusive). It reads damaged files the way a tolerant player does:
@@ -31,6 +43,8 @@ public:
     bool beginTrack(qint64 from);
     // The next meta event other than end-of-track; false at the end of the track.
     bool next(MetaEvent& event);
+    // The next event of any kind other than end-of-track; false at the end of the track.
+    bool nextEvent(TrackEvent& event);
 
     // Where the next track's search starts: just after this track's end.
     qint64 endPosition() const { return file_.position(); }
@@ -41,6 +55,7 @@ private:
     qint64 declaredEnd_ = -1;
     qint64 tick_ = 0;
     int runningLength_ = 0;
+    int runningStatus_ = 0;
     bool ended_ = true;
 };
 
