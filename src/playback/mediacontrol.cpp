@@ -1,6 +1,7 @@
 #include "mediacontrol.h"
 
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStyle>
 
@@ -199,6 +200,11 @@ void MediaControl::refreshButtons() {
     enable(MediaButton::Stop, running || m == MediaMode::Paused);
     enable(MediaButton::Record, open && type_ == DeviceType::WaveAudio && !running);
     enable(MediaButton::Eject, false);  // nothing here to eject
+}
+
+void ShowMciError(QWidget* parent, int error) {
+    QMessageBox box(QMessageBox::Warning, kMciErrorTitle, MciErrorText(error), QMessageBox::Ok, parent);
+    box.exec();
 }
 
 }  // namespace cantavo

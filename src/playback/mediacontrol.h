@@ -81,4 +81,7 @@ private:
     QMetaObject::Connection completion_;
 };
 
+// The message box for an engine error: its text, the exclamation icon and the layer's title.
+void ShowMciError(QWidget* parent, int error);
+
 }  // namespace cantavo

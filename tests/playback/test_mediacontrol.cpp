@@ -1,5 +1,8 @@
 // The multimedia control as a widget, over the offline synthesizer.
+#include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
+#include <QFileInfo>
 #include <QTest>
 
 #include "engine.h"
@@ -111,4 +114,35 @@ TEST_F(Control, FailuresReportTheirError) {
     control.setCommand(QStringLiteral("open"));
     EXPECT_FALSE(control.setCommand(QStringLiteral("record")));
     EXPECT_EQ(control.error(), kMciIllegalAction);
+}
+
+TEST(MciErrorBox, TextIconAndTitle) {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        text = box->text();
+        title = box->windowTitle();
+        icon = box->icon();
+        box->accept();
+    });
+    ShowMciError(nullptr, 5);
+    EXPECT_EQ(text, QStringLiteral("Unknown error ( 5)."));
+    EXPECT_EQ(title, QStringLiteral("Applicazione di Controllo MCI"));
+    EXPECT_EQ(icon, QMessageBox::Warning);
+}
+
+TEST(MidiOut, TheBuiltInSynthesizerComesFirst) {
+    const QList<MidiOutDevice> devices = ListMidiOutputs();
+    ASSERT_GE(devices.size(), 1);
+    EXPECT_TRUE(devices[0].builtIn);
+    if (!QFileInfo::exists(QStringLiteral("/dev/snd/seq"))) {
+        EXPECT_EQ(devices.size(), 1);
+    }
+    for (qsizetype i = 1; i < devices.size(); ++i) {
+        EXPECT_FALSE(devices[i].builtIn);
+        EXPECT_GE(devices[i].alsaClient, 0);
+        EXPECT_FALSE(devices[i].name.isEmpty());
+    }
 }

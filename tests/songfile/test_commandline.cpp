@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -78,4 +80,24 @@ TEST(CommandLine, UsageErrors) {
     EXPECT_EQ(run({QStringLiteral("--bogus")}).status, 2);
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
     EXPECT_EQ(run({fixture("golden")}).status, -1);  // a song alone asks for the player
+}
+
+TEST(CommandLine, RenderWritesAWaveFile) {
+    qputenv("CANTAVO_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2");
+    const QString out = QDir::temp().filePath(QStringLiteral("cantavo-render-test.wav"));
+    QFile::remove(out);
+    CliRun r = run({QStringLiteral("--render"), demoSong("oh-susanna"), out});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Rendered 00:18 of music"))) << r.out.toStdString();
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(44);
+    EXPECT_EQ(head.left(4), QByteArray("RIFF"));
+    EXPECT_EQ(static_cast<unsigned char>(head[22]), 2u);   // stereo
+    EXPECT_EQ(static_cast<unsigned char>(head[34]), 16u);  // 16 bits
+    EXPECT_GT(f.size(), 44100 * 4 * 18);
+    f.close();
+    QFile::remove(out);
+    EXPECT_EQ(run({QStringLiteral("--render"), fixture("not-midi"), out}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--render"), demoSong("twinkle")}).status, 2);
 }
