@@ -1,21 +1,54 @@
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTextStream>
 
-#include <cstdio>
-
 #include "commandline.h"
+#include "mainwindow.h"
+#include "mci.h"
+
+namespace {
+
+// Options that do their work without a window.
+bool commandLineOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        for (const char* o : {"--info", "--render", "--help", "-h", "--help-all", "--version", "-v"})
+            if (a == QLatin1String(o)) return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("cantavo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CANTAVO_VERSION));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    int status = cantavo::RunCommandLine(QCoreApplication::arguments(), out, err);
-    if (status >= 0) return status;
-    // The player window comes with the song session; until then a song is described.
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 2) return cantavo::PrintSongInfo(args[1], false, out, err);
-    err << "usage: cantavo --info [--json] SONG\n";
-    return 2;
+    if (commandLineOnly(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("cantavo"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(CANTAVO_VERSION));
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return cantavo::RunCommandLine(QCoreApplication::arguments(), out, err);
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cantavo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Cantavo!"));
+    QApplication::setApplicationVersion(QStringLiteral(CANTAVO_VERSION));
+    QCommandLineParser parser;
+    QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
+                                 QStringLiteral("FILE.sf2"));
+    parser.addOption(soundFont);
+    parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A song to open."), QStringLiteral("[SONG]"));
+    parser.process(app);
+    cantavo::MediaRegistry::instance().synthOptions.soundFont = parser.value(soundFont);
+    int status;
+    {
+        cantavo::MainWindow window;
+        window.show();
+        const QStringList songs = parser.positionalArguments();
+        if (!songs.isEmpty() && QFileInfo(songs.first()).isFile()) window.openFromOutside(songs.first());
+        status = QApplication::exec();
+    }
+    cantavo::MediaRegistry::instance().closeAll();
+    return status;
 }

@@ -186,6 +186,20 @@ void MediaControl::clicked(MediaButton b) {
     setCommand(QString::fromLatin1(commands[static_cast<int>(b)]));
 }
 
+void MediaControl::focusAfterPage() {
+    QToolButton* play = button(MediaButton::Play);
+    if (play->isEnabled()) {
+        play->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    for (QToolButton* b : buttons_) {
+        if (b->isEnabled()) {
+            b->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
 void MediaControl::refreshButtons() {
     const auto m = static_cast<MediaMode>(mode());
     const bool open = m != MediaMode::NotReady;

@@ -58,6 +58,9 @@ public:
 
     // Enables the buttons the current mode allows.
     void refreshButtons();
+    // After a lyrics page is drawn the keyboard focus comes back to the control, on its Play
+    // button (or the first button that can take it), so that the space bar plays.
+    void focusAfterPage();
 
 signals:
     void buttonClicked(cantavo::MediaButton button, bool* cancel);

@@ -10,3 +10,11 @@ namespace cantavo {
 double TicksToMs(const SongModel& song, qint64 tick);
 
 }  // namespace cantavo
+
+namespace cantavo {
+
+// Rewrites tempoTick as the millisecond at which each tempo segment begins (index 1 is
+// the start of the song), as the tempo display steps through them.
+void ConvertTempoMapToMs(SongModel& song);
+
+}  // namespace cantavo

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QStringList>
+#include <QWidget>
+
+namespace cantavo {
+
+// The lyrics surface: text printed row by row from the top-left corner, in two layers.
+// The page (persistent) holds the pilot line and the lines after it; the highlight
+// (transient) is one run of text over the page. A run printed on the pilot line is drawn
+// as one string from the line's start, so that it covers the pilot line glyph for glyph,
+// whatever the font's kerning.
+class LyricsSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit LyricsSurface(QWidget* parent = nullptr);
+
+    void setLyricsFont(const QFont& font);
+    const QFont& lyricsFont() const { return font_; }
+    void setBackColor(const QColor& c);
+    // False when the file is not a picture; the previous picture stays.
+    bool setBackBitmap(const QString& path);
+    const QString& backBitmapPath() const { return bitmapPath_; }
+
+    // Clears both layers and prints an empty row, `pilot` in `pilotColor`, then each of
+    // `following` in `textColor`.
+    void drawPage(const QColor& pilotColor, const QString& pilot, const QColor& textColor, const QStringList& following);
+    // The highlight layer: cleared, then `text` at the start of the pilot row.
+    void highlightPilot(const QColor& color, const QString& text);
+    // More text after the highlight so far (at the current text position).
+    void highlightAppend(const QColor& color, const QString& text);
+    void clearHighlight();
+
+    // What is shown, for tests and for the window's own checks.
+    const QString& pilotText() const { return pilot_; }
+    const QStringList& followingLines() const { return following_; }
+    const QString& highlightText() const { return highlight_; }
+    int highlightRow() const { return highlightRow_; }
+    QColor pilotColor() const { return pilotColor_; }
+    int rowHeight() const;
+    // The horizontal extent of the highlight and of the pilot line's first `chars` characters.
+    int highlightWidth() const;
+    int pilotPrefixWidth(int chars) const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    int baseline(int row) const;
+
+    QFont font_;
+    QColor back_{Qt::black};
+    QPixmap bitmap_;
+    QString bitmapPath_;
+    QString pilot_;
+    QColor pilotColor_;
+    QStringList following_;
+    QColor textColor_;
+    QString highlight_;
+    QColor highlightColor_;
+    int highlightRow_ = 1;
+    static constexpr int kMargin = 16;
+};
+
+}  // namespace cantavo

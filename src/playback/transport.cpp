@@ -1,0 +1,131 @@
+#include "transport.h"
+
+#include <cmath>
+
+#include "lyricswindow.h"
+#include "mci.h"
+#include "mediacontrol.h"
+#include "numbers.h"
+#include "songsession.h"
+
+namespace cantavo {
+
+namespace {
+
+constexpr int kPollMs = 50;
+
+}  // namespace
+
+Transport::Transport(SongSession& session, SessionView& view, QObject* parent) : QObject(parent), session_(session), view_(view) {}
+
+void Transport::showTempo(int bpm) { view_.setTempoPanel(SignPosition(bpm) + QStringLiteral(" bpm")); }
+
+void Transport::PlayClicked() {
+    MediaControl& control = view_.sequencerControl();
+    SongModel& song = session_.song;
+    if (control.position() == 0) session_.lineIndex = 0;
+    if (session_.tempoIndex >= 1 && session_.tempoIndex <= kMaxTempoChanges) showTempo(song.tempoBpm[session_.tempoIndex]);
+    session_.lastSyllableMs = static_cast<qint32>(control.length());
+    if (session_.seekPending == 1) {
+        const QString& path = session_.songPath;
+        session_.lineIndex = 0;
+        const double target = static_cast<double>(session_.seekTarget) * song.division / 4.0;
+        for (session_.lyricIndex = 1; session_.lyricIndex <= song.lyricCount; ++session_.lyricIndex) {
+            if (song.lyricTick[session_.lyricIndex] > target) break;
+            const QString& t = song.lyricText[session_.lyricIndex];
+            if (t.startsWith(QLatin1Char('\\')) || t.startsWith(QLatin1Char('/'))) session_.lineIndex += 1;
+        }
+        MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format song pointer"));
+        MciSendString(QStringLiteral("seek ") + path + QStringLiteral(" to ") + SignPosition(session_.seekTarget) + QStringLiteral(" wait"));
+        MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format ms"));
+        view_.setCurrentTimePanel(TimeText(control.position()));
+        view_.lyricsWindow().RedrawPage(1);
+        session_.lastSyllableMs = static_cast<qint32>(control.length());
+        session_.seekPending = 0;
+        view_.setWaitCursor(false);
+    }
+    control.setUpdateInterval(kPollMs);
+}
+
+void Transport::Poll() {
+    MediaControl& control = view_.sequencerControl();
+    SongModel& song = session_.song;
+    const QString& path = session_.songPath;
+    session_.positionMs = static_cast<qint32>(control.position());
+    MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format song pointer wait"));
+    QString reply;
+    MciSendString(QStringLiteral("status ") + path + QStringLiteral(" position wait"), &reply);
+    MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format ms wait"));
+    const double tick = LeadingNumber(reply) * song.division / 4.0;
+    if (control.mode() != static_cast<int>(MediaMode::Playing)) {
+        // A song that has just played to its end shows it, and ends a running wave recording
+        // with it, even when no poll fell between its last note and its end.
+        if (session_.songLengthMs > 0 && control.position() >= session_.songLengthMs) {
+            view_.waveControl().setCommand(QStringLiteral("stop"));
+            view_.setProgress(100);
+            view_.setCurrentTimePanel(TimeText(session_.songLengthMs));
+        }
+        control.setUpdateInterval(0);
+        return;
+    }
+    // One tempo step per poll at most; the entries after the last change are 0.
+    const int next = session_.tempoIndex + 1;
+    if (next <= kMaxTempoChanges && song.tempoTick[next] != 0 && session_.positionMs > song.tempoTick[next]) {
+        session_.tempoIndex = next;
+        showTempo(song.tempoBpm[next]);
+    }
+    if (session_.positionMs > session_.lastSyllableMs + 3000 || session_.positionMs >= control.length()) view_.lyricsWindow().setGauge(100);
+    view_.lyricsWindow().HighlightStep(tick);
+    view_.setCurrentTimePanel(TimeText(session_.positionMs));
+    double p = session_.songLengthMs > 0 ? static_cast<float>(session_.positionMs) / static_cast<float>(session_.songLengthMs) * 100.0f : 0;
+    if (p >= 100) {
+        p = 100;
+        // The song's end ends a running wave recording with it.
+        view_.waveControl().setCommand(QStringLiteral("stop"));
+    }
+    view_.setProgress(p);
+}
+
+void Transport::Rewind() {
+    MediaControl& control = view_.sequencerControl();
+    session_.seekTarget = 0;
+    session_.lineIndex = 0;
+    view_.lyricsWindow().BuildLines();
+    MciSendString(QStringLiteral("seek ") + session_.songPath + QStringLiteral(" to 0"));
+    view_.lyricsWindow().setGauge(0);
+    session_.tempoIndex = 1;
+    session_.lyricIndex = 1;
+    view_.setCurrentTimePanel(QStringLiteral("00:00"));
+    view_.setProgress(0);
+    control.setUpdateInterval(0);
+}
+
+void Transport::ProgressClicked(double f) {
+    session_.suppressCompletion = 1;
+    if (session_.songPath.isEmpty() || !session_.songLoaded()) return;
+    session_.seekPending = 1;
+    view_.setWaitCursor(true);
+    f = std::clamp(f, 0.0, 1.0);
+    MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" time format song pointer"));
+    session_.seekTarget = static_cast<qint32>(RoundHalfEven(session_.songLengthSixteenths * f));
+    view_.setProgress(f * 100);
+    PlayClicked();
+}
+
+void Transport::TempoStep(int delta) {
+    QString reply;
+    MciSendString(QStringLiteral("status ") + session_.songPath + QStringLiteral(" tempo"), &reply);
+    const int next = static_cast<int>(std::lround(LeadingNumber(reply))) + delta;
+    MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" tempo ") + SignPosition(next));
+    showTempo(next);
+}
+
+void Transport::Completed() {
+    if (session_.suppressCompletion != 1) {
+        view_.lyricsWindow().setGauge(100);
+        emit songCompleted();
+    }
+    session_.suppressCompletion = 0;
+}
+
+}  // namespace cantavo

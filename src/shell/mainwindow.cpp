@@ -1,0 +1,358 @@
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QStyle>
+
+#include "mci.h"
+#include "mediacontrol.h"
+
+namespace cantavo {
+
+namespace {
+
+const QString kNotOpen = QStringLiteral("Cantavo!: file not open");
+
+// The menu items and toolbar buttons each song-state command switches.
+const QHash<SongCommand, QStringList>& commandNames() {
+    static const QHash<SongCommand, QStringList> names{
+        {SongCommand::SaveWave, {QStringLiteral("mnfileitem1")}},
+        {SongCommand::SaveLyrics, {QStringLiteral("mnfileitem2")}},
+        {SongCommand::Close, {QStringLiteral("mnfileitem3")}},
+        {SongCommand::SaveAs, {QStringLiteral("sav")}},
+        {SongCommand::ModifyKar, {QStringLiteral("edt")}},
+        {SongCommand::SongInfo, {QStringLiteral("ifa1")}},
+        {SongCommand::InformationButton, {QStringLiteral("Command1")}},
+        {SongCommand::ToolSaveWave, {QStringLiteral("tb4")}},
+        {SongCommand::ToolExtractLyrics, {QStringLiteral("tb8")}},
+        {SongCommand::ToolModifyKar, {QStringLiteral("tb10")}},
+    };
+    return names;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(kNotOpen);
+    setAcceptDrops(true);
+    resize(1100, 760);
+
+    commands_ = new Commands(this);
+    panel_ = new ControlPanel(this);
+    session_ = new SongSession(*this, this);
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("MDIClient"));
+    setCentralWidget(mdi_);
+    lyrics_ = new LyricsWindow(*session_);
+    lyricsSub_ = mdi_->addSubWindow(lyrics_, Qt::SubWindow | Qt::FramelessWindowHint);
+    lyricsSub_->showMaximized();
+    transport_ = new Transport(*session_, *this, this);
+
+    auto* dock = new QDockWidget(this);
+    dock->setObjectName(QStringLiteral("ControlPanelDock"));
+    dock->setTitleBarWidget(new QWidget(dock));
+    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    dock->setWidget(panel_);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+
+    auto* status = new QStatusBar(this);
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 1; i <= 3; ++i) {
+        auto* l = new QLabel(status);
+        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        status->addWidget(l, i == 1 ? 1 : 0);
+    }
+    setStatusBar(status);
+
+    buildCommands();
+    buildMenus();
+    buildToolbar();
+    connectSignals();
+}
+
+MainWindow::~MainWindow() {
+    panel_->midi->setCommand(QStringLiteral("close"));
+    panel_->wave->setCommand(QStringLiteral("close"));
+    if (!session_->songPath.isEmpty()) MciSendString(QStringLiteral("close ") + session_->songPath);
+}
+
+void MainWindow::buildCommands() {
+    Commands& c = *commands_;
+    c.add(QStringLiteral("mnfileitem0"), QStringLiteral("&Open"), QKeySequence(QStringLiteral("Ctrl+O")), true, 860);
+    c.add(QStringLiteral("mnfileitem1"), QStringLiteral("Save W&ave"), QKeySequence(QStringLiteral("Ctrl+W")), false, 860);
+    c.add(QStringLiteral("mnfileitem2"), QStringLiteral("Save &Lyrics"), QKeySequence(QStringLiteral("Ctrl+L")), false, 860);
+    c.add(QStringLiteral("mnfileitem3"), QStringLiteral("&Close"), QKeySequence(QStringLiteral("Ctrl+C")), false, 860);
+    c.add(QStringLiteral("mnfileitem4"), QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")), true, 860);
+    c.add(QStringLiteral("mnfileitem6"), QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+X")), true, 860);
+    c.add(QStringLiteral("edt"), QStringLiteral("&Modify .KAR"), QKeySequence(QStringLiteral("Ctrl+M")), false, 2010);
+    c.add(QStringLiteral("sav"), QStringLiteral("&Save As..."), QKeySequence(QStringLiteral("Ctrl+S")), false, 2010);
+    c.add(QStringLiteral("al0"), QStringLiteral("Create &List / Compilation"), QKeySequence(QStringLiteral("Ctrl+A")), true, 980);
+    c.add(QStringLiteral("al1"), QStringLiteral("Play &Compilation"), QKeySequence(QStringLiteral("Ctrl+Y")), false, 980);
+    c.add(QStringLiteral("ron"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F2")), true, 880);
+    c.add(QStringLiteral("roff"), QStringLiteral("O&ff"), QKeySequence(QStringLiteral("Shift+F2")), true, 880);
+    c.add(QStringLiteral("lon"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F3")), true, 880);
+    c.add(QStringLiteral("loff"), QStringLiteral("O&ff"), QKeySequence(QStringLiteral("Shift+F3")), true, 880);
+    c.add(QStringLiteral("fo"), QStringLiteral("&Fonts and Colors"), QKeySequence(QStringLiteral("Ctrl+F")), true, 880);
+    c.add(QStringLiteral("pil"), QStringLiteral("Pilot &Line Color"), QKeySequence(QStringLiteral("Ctrl+N")), true, 880);
+    c.add(QStringLiteral("hic"), QStringLiteral("&Highlight Color"), QKeySequence(QStringLiteral("Ctrl+I")), true, 880);
+    c.add(QStringLiteral("sf"), QStringLiteral("Solid &Color"), QKeySequence(QStringLiteral("Ctrl+D")), true, 880);
+    c.add(QStringLiteral("bp"), QStringLiteral("&Bitmap"), QKeySequence(QStringLiteral("Ctrl+B")), true, 880);
+    c.add(QStringLiteral("hd"), QStringLiteral("&Recording Options"), QKeySequence(QStringLiteral("Ctrl+H")), true, 880);
+    c.add(QStringLiteral("aot"), QStringLiteral("Always on Top"), {}, true, 880);
+    c.add(QStringLiteral("pref"), QStringLiteral("&Save Preferences"), QKeySequence(QStringLiteral("F4")), true, 880);
+    c.add(QStringLiteral("mo"), QStringLiteral("Cantavo! &Help"), {}, true, 920);
+    c.add(QStringLiteral("ifa1"), QStringLiteral("&Song Info"), QKeySequence(QStringLiteral("F5")), false, 900);
+    c.add(QStringLiteral("ifa2"), QStringLiteral("&Program Info"), QKeySequence(QStringLiteral("F6")), true, 900);
+    static const char* const tips[] = {"Open", "Save Wave", "Print", "Extract Lyrics", "Modify .kar", "Make Compilation / List", "Bold",
+                                       "Italics", "Underline", "Help"};
+    for (int i = 0; i < 10; ++i) {
+        QAction* a = c.add(QStringLiteral("tb%1").arg(2 * i + 2), QString::fromLatin1(tips[i]), {}, !(i == 1 || i == 3 || i == 4));
+        a->setProperty("tip", QString::fromLatin1(tips[i]));
+    }
+    c.add(QStringLiteral("Command1"), QStringLiteral("&Information"), {}, false);
+    for (const char* built : {"mnfileitem0", "mnfileitem3", "mnfileitem6", "ron", "roff", "lon", "loff", "fo", "pil", "hic", "sf", "bp",
+                              "tb2", "tb14", "tb16", "tb18"})
+        c.setAvailable(QString::fromLatin1(built));
+    for (const QString& n : {QStringLiteral("ron"), QStringLiteral("roff"), QStringLiteral("lon"), QStringLiteral("loff"), QStringLiteral("aot")})
+        c[n]->setCheckable(true);
+    c[QStringLiteral("ron")]->setChecked(true);
+    c[QStringLiteral("loff")]->setChecked(true);
+    for (const char* t : {"tb14", "tb16", "tb18"}) c[QString::fromLatin1(t)]->setCheckable(true);
+}
+
+void MainWindow::buildMenus() {
+    Commands& c = *commands_;
+    QMenuBar* bar = menuBar();
+    fileMenu_ = bar->addMenu(QStringLiteral("&File"));
+    fileMenu_->setObjectName(QStringLiteral("mnfile"));
+    for (const char* n : {"mnfileitem0", "mnfileitem1", "mnfileitem2", "mnfileitem3", "mnfileitem4"}) fileMenu_->addAction(c[QString::fromLatin1(n)]);
+    fileMenu_->addSeparator()->setObjectName(QStringLiteral("mnfileitem5"));
+    fileMenu_->addAction(c[QStringLiteral("mnfileitem6")]);
+    recentSeparator_ = fileMenu_->addSeparator();
+    recentSeparator_->setObjectName(QStringLiteral("mnFileArray0"));
+    recentSeparator_->setVisible(false);
+
+    QMenu* modify = bar->addMenu(QStringLiteral("&Modify"));
+    modify->setObjectName(QStringLiteral("eddd"));
+    modify->addAction(c[QStringLiteral("edt")]);
+    modify->addAction(c[QStringLiteral("sav")]);
+
+    QMenu* autoplay = bar->addMenu(QStringLiteral("&Autoplay"));
+    autoplay->setObjectName(QStringLiteral("lis"));
+    autoplay->addAction(c[QStringLiteral("al0")]);
+    autoplay->addAction(c[QStringLiteral("al1")]);
+
+    QMenu* prefs = bar->addMenu(QStringLiteral("&Preferences"));
+    prefs->setObjectName(QStringLiteral("mnuchar"));
+    QMenu* rib = prefs->addMenu(QStringLiteral("&Toolbar"));
+    rib->setObjectName(QStringLiteral("rib"));
+    rib->addAction(c[QStringLiteral("ron")]);
+    rib->addAction(c[QStringLiteral("roff")]);
+    QMenu* ful = prefs->addMenu(QStringLiteral("&Full Screen"));
+    ful->setObjectName(QStringLiteral("ful"));
+    ful->addAction(c[QStringLiteral("lon")]);
+    ful->addAction(c[QStringLiteral("loff")]);
+    prefs->addAction(c[QStringLiteral("fo")]);
+    prefs->addAction(c[QStringLiteral("pil")]);
+    prefs->addAction(c[QStringLiteral("hic")]);
+    QMenu* bk = prefs->addMenu(QStringLiteral("&Background Color"));
+    bk->setObjectName(QStringLiteral("bk"));
+    bk->addAction(c[QStringLiteral("sf")]);
+    bk->addAction(c[QStringLiteral("bp")]);
+    prefs->addAction(c[QStringLiteral("hd")]);
+    prefs->addSeparator()->setObjectName(QStringLiteral("sep0"));
+    prefs->addAction(c[QStringLiteral("aot")]);
+    prefs->addSeparator()->setObjectName(QStringLiteral("sep"));
+    prefs->addAction(c[QStringLiteral("pref")]);
+    QMenu* mout = prefs->addMenu(QStringLiteral("&MIDI Out"));
+    mout->setObjectName(QStringLiteral("mout"));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnHelp"));
+    help->addAction(c[QStringLiteral("mo")]);
+    help->addSeparator()->setObjectName(QStringLiteral("sep1"));
+    QMenu* info = help->addMenu(QStringLiteral("&Information"));
+    info->setObjectName(QStringLiteral("info"));
+    info->addAction(c[QStringLiteral("ifa1")]);
+    info->addAction(c[QStringLiteral("ifa2")]);
+}
+
+void MainWindow::buildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar_->setMovable(false);
+    static const char* const icons[] = {"document-open", "document-save", "document-print", "edit-copy", "document-properties",
+                                        "view-list-details", "format-text-bold", "format-text-italic", "format-text-underline", "help-contents"};
+    static const QStyle::StandardPixmap fallback[] = {QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton, QStyle::SP_FileIcon,
+                                                      QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogDetailedView,
+                                                      QStyle::SP_FileDialogListView, QStyle::SP_ArrowUp, QStyle::SP_ArrowRight,
+                                                      QStyle::SP_ArrowDown, QStyle::SP_DialogHelpButton};
+    for (int b = 1; b <= 21; ++b) {
+        if (b % 2 == 1) {
+            toolbar_->addSeparator()->setObjectName(QStringLiteral("tb%1").arg(b));
+            continue;
+        }
+        QAction* a = (*commands_)[QStringLiteral("tb%1").arg(b)];
+        const int i = b / 2 - 1;
+        a->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[i]), style()->standardIcon(fallback[i])));
+        toolbar_->addAction(a);
+    }
+}
+
+void MainWindow::connectSignals() {
+    Commands& c = *commands_;
+    auto on = [&](const char* name, auto slot) { connect(c[QString::fromLatin1(name)], &QAction::triggered, this, slot); };
+    on("mnfileitem0", [this] { FileOpen(); });
+    on("tb2", [this] { FileOpen(); });
+    on("mnfileitem3", [this] { session_->CloseSong(); });
+    on("mnfileitem6", [this] { close(); });
+    on("ron", [this] { setToolbarOn(true); });
+    on("roff", [this] { setToolbarOn(false); });
+    on("lon", [this] { setFullScreenOn(true); });
+    on("loff", [this] { setFullScreenOn(false); });
+    on("fo", [this] { lyrics_->FontsAndColors(); });
+    on("pil", [this] { lyrics_->PilotLineColor(); });
+    on("hic", [this] { lyrics_->HighlightColor(); });
+    on("sf", [this] { lyrics_->SolidColor(); });
+    on("bp", [this] { lyrics_->ChooseBitmap(); });
+    on("tb14", [this] { toggleStyle(nullptr, 0); });
+    on("tb16", [this] { toggleStyle(nullptr, 1); });
+    on("tb18", [this] { toggleStyle(nullptr, 2); });
+    connect(panel_->buttons[7], &QPushButton::clicked, this, &QWidget::close);
+    connect(panel_->buttons[0], &QPushButton::clicked, c[QStringLiteral("Command1")], &QAction::trigger);
+    connect(c[QStringLiteral("Command1")], &QAction::changed, this, [this] {
+        panel_->buttons[0]->setEnabled((*commands_)[QStringLiteral("Command1")]->isEnabled());
+    });
+    panel_->buttons[0]->setEnabled(false);
+    for (int i : {1, 2, 3, 4, 5}) {
+        panel_->buttons[i]->setEnabled(false);
+        panel_->buttons[i]->setToolTip(QStringLiteral("Not available yet"));
+    }
+
+    MediaControl* midi = panel_->midi;
+    connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {
+        if (b == MediaButton::Play) transport_->PlayClicked();
+        else if (b == MediaButton::Prev) transport_->Rewind();
+    });
+    connect(midi, &MediaControl::statusUpdate, transport_, &Transport::Poll);
+    connect(midi, &MediaControl::completed, transport_, &Transport::Completed);
+    connect(panel_->progress, &ProgressIndicator::clickedAt, transport_, &Transport::ProgressClicked);
+    connect(panel_->tempoDown, &QToolButton::clicked, this, [this] { transport_->TempoStep(-1); });
+    connect(panel_->tempoUp, &QToolButton::clicked, this, [this] { transport_->TempoStep(+1); });
+    connect(lyrics_, &LyricsWindow::firstPageDrawn, this, &MainWindow::afterFirstPage);
+}
+
+void MainWindow::toggleStyle(bool LyricsWindow::*, int which) {
+    DisplaySettings& s = lyrics_->settings;
+    bool& flag = which == 0 ? s.fontBold : which == 1 ? s.fontItalic : s.fontUnderline;
+    flag = !flag;
+    lyrics_->ApplyLyricsFont();
+    lyrics_->RedrawPage(0);
+}
+
+void MainWindow::afterFirstPage() {
+    if (QWidget* dock = panel_->parentWidget()) dock->show();
+    panel_->show();
+    panelVisible = -1;
+    panel_->midi->focusAfterPage();
+}
+
+void MainWindow::FileOpen() {
+    session_->PrepareFileOpen();
+    QString chosen;
+    if (chooseSongFile) {
+        chosen = chooseSongFile();
+    } else {
+        QString selected = QStringLiteral("Karaoke Files (*.kar)");
+        chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
+                                              QStringLiteral("All Files (*);;Karaoke Files (*.kar);;MIDI Files (*.mid);;Sounds (*.wav)"), &selected);
+    }
+    // The chosen file's folder becomes the current folder, as it does for every file dialog.
+    if (!chosen.isEmpty()) QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    session_->FileOpenChosen(chosen);
+}
+
+void MainWindow::openFromOutside(const QString& path) {
+    session_->PrepareFileOpen();
+    session_->FileOpenChosen(QFileInfo(path).absoluteFilePath());
+}
+
+void MainWindow::setToolbarOn(bool on) {
+    toolbar_->setVisible(on);
+    toolbarVisible = on ? -1 : 0;
+    (*commands_)[QStringLiteral("ron")]->setChecked(on);
+    (*commands_)[QStringLiteral("roff")]->setChecked(!on);
+}
+
+void MainWindow::setFullScreenOn(bool on) {
+    toolbar_->setVisible(!on);
+    if (QWidget* dock = panel_->parentWidget()) dock->setVisible(!on);
+    toolbarVisible = panelVisible = on ? 0 : -1;
+    (*commands_)[QStringLiteral("ron")]->setChecked(!on);
+    (*commands_)[QStringLiteral("roff")]->setChecked(on);
+    (*commands_)[QStringLiteral("lon")]->setChecked(on);
+    (*commands_)[QStringLiteral("loff")]->setChecked(!on);
+}
+
+void MainWindow::setCaption(const QString& caption) { setWindowTitle(caption); }
+void MainWindow::setTitlePanel(const QString& text) { panel_->title->setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" - "))); }
+void MainWindow::setTotalTimePanel(const QString& text) { panel_->totalTime->setText(text); }
+void MainWindow::setCurrentTimePanel(const QString& text) { panel_->currentTime->setText(text); }
+void MainWindow::setTempoPanel(const QString& text) { panel_->tempo->setText(text); }
+void MainWindow::setProgress(double percent) { panel_->progress->setFill(percent); }
+
+void MainWindow::enableCommand(SongCommand command, bool on) {
+    for (const QString& name : commandNames().value(command)) commands_->setEnabled(name, on);
+}
+
+void MainWindow::addRecentFile(const QString& path) {
+    recentSeparator_->setVisible(true);
+    auto* a = new QAction(path.toUpper(), this);
+    a->setObjectName(QStringLiteral("mnFileArray%1").arg(session_->recentCount - 1));
+    a->setData(path);
+    connect(a, &QAction::triggered, this, [this, path] { session_->OpenRecent(path); });
+    fileMenu_->addAction(a);
+}
+
+void MainWindow::showWarning(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Cantavo!"), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool MainWindow::askYesNo(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Cantavo!"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::showMciError(int error) { ShowMciError(this, error); }
+
+void MainWindow::setWaitCursor(bool on) {
+    if (on) setCursor(Qt::WaitCursor);
+    else unsetCursor();
+}
+
+void MainWindow::setWaveStatusColor(const QColor& c) {
+    QPalette p = panel_->waveStatus->palette();
+    p.setColor(QPalette::WindowText, c);
+    panel_->waveStatus->setPalette(p);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) openFromOutside(urls.first().toLocalFile());
+}
+
+}  // namespace cantavo

@@ -1,0 +1,14 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    // The small SoundFont keeps offline rendering quick; the engine finds it like any other.
+    setenv("CANTAVO_SOUNDFONT", "/usr/share/sounds/sf2/TimGM6mb.sf2", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
