@@ -212,7 +212,9 @@ public:
                 pendingBreaks += breaks;
                 continue;
             }
-            // One line end starts a new line; two in a row (an empty line) a new page.
+            // One line end starts a new line; two in a row (an empty line) a new page. The
+            // first syllable starts the first line: the lyrics window shows nothing before it.
+            if (i == 1 && breaks == 0) breaks = 1;
             if (breaks > 0 && !t.startsWith(QLatin1Char('/')) && !t.startsWith(QLatin1Char('\\')))
                 t.prepend(breaks >= 2 ? QLatin1Char('\\') : QLatin1Char('/'));
             m_.lyricTick[i] = fitInt32(e.tick);
