@@ -4,8 +4,9 @@
 #include <QTextStream>
 
 #include "commandline.h"
-#include "mainwindow.h"
 #include "mci.h"
+#include "dialogs.h"
+#include "startup.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ namespace {
 bool commandLineOnly(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        for (const char* o : {"--info", "--render", "--help", "-h", "--help-all", "--version", "-v"})
+        for (const char* o : {"--info", "--render", "--paths", "--help", "-h", "--help-all", "--version", "-v"})
             if (a == QLatin1String(o)) return true;
     }
     return false;
@@ -41,12 +42,11 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A song to open."), QStringLiteral("[SONG]"));
     parser.process(app);
     cantavo::MediaRegistry::instance().synthOptions.soundFont = parser.value(soundFont);
+    QApplication::setWindowIcon(cantavo::ProgramIcon());
     int status;
     {
-        cantavo::MainWindow window;
-        window.show();
-        const QStringList songs = parser.positionalArguments();
-        if (!songs.isEmpty() && QFileInfo(songs.first()).isFile()) window.openFromOutside(songs.first());
+        cantavo::Startup startup(cantavo::ProgramDirectory(), parser.positionalArguments());
+        startup.begin();
         status = QApplication::exec();
     }
     cantavo::MediaRegistry::instance().closeAll();

@@ -51,7 +51,7 @@ void LyricsWindow::drawPageFor(int line, const QColor& pilotColor) {
     surface_->drawPage(pilotColor, pilot, settings.textColor, line >= 0 ? linesAfter(line) : QStringList());
 }
 
-void LyricsWindow::BuildLines() {
+void LyricsWindow::BuildLines(bool showPanel) {
     session_.lines = BuildLineTable(session_.song);
     lineStart_.assign(static_cast<size_t>(session_.lines.lines.size()), 1);
     int k = 0;
@@ -61,12 +61,12 @@ void LyricsWindow::BuildLines() {
     }
     lyricsText_ = session_.lines.lyricsText();
     drawPageFor(1, settings.pilotColor);
-    emit firstPageDrawn();
+    if (showPanel) emit firstPageDrawn();
 }
 
 void LyricsWindow::RedrawPage(int fallbackLine) {
     if (session_.lineIndex == fallbackLine) {
-        BuildLines();
+        BuildLines(false);
         return;
     }
     const int line = session_.lineIndex;

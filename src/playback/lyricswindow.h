@@ -23,8 +23,9 @@ public:
 
     DisplaySettings settings;
 
-    // Builds the line table from the song's lyrics and draws the first page.
-    void BuildLines();
+    // Builds the line table from the song's lyrics and draws the first page. Opening and
+    // rewinding show the control panel again with it; a redraw (a resize, say) does not.
+    void BuildLines(bool showPanel = true);
     // Draws the page of the current line; `fallbackLine` is the line at which the first page
     // is built instead (0 after a resize or a font change, 1 after a bitmap change or a jump).
     void RedrawPage(int fallbackLine);

@@ -233,7 +233,17 @@ int seek(MediaDevice& d, const QStringList& w) {
 
 }  // namespace
 
+namespace {
+std::function<void(const QString&)>& observer() {
+    static std::function<void(const QString&)> o;
+    return o;
+}
+}  // namespace
+
+void SetMciCommandObserver(std::function<void(const QString&)> o) { observer() = std::move(o); }
+
 int MciSendString(const QString& command, QString* reply) {
+    if (observer()) observer()(command);
     QStringList w = words(command);
     while (!w.isEmpty() && (w.last().toLower() == QLatin1String("wait") || w.last().toLower() == QLatin1String("notify"))) w.removeLast();
     if (w.size() < 2) return kMciUnrecognisedCommand;

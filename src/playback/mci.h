@@ -75,6 +75,9 @@ private:
 // command returns its error number and leaves `reply` as it was. Never throws.
 int MciSendString(const QString& command, QString* reply = nullptr);
 
+// Tests: every command string sent, in order.
+void SetMciCommandObserver(std::function<void(const QString&)> observer);
+
 // A number as a reply gives it: whole numbers plainly, fractions with up to three decimals.
 QString MciNumber(double value);
 

@@ -47,6 +47,8 @@ SongSession::SongSession(SessionView& view, QObject* parent) : QObject(parent), 
 
 QString SongSession::TemporaryFolder() {
     QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
+    if (user.isEmpty()) user = QDir::home().dirName();
     if (user.isEmpty()) user = QStringLiteral("user");
     const QString dir = QDir(QDir::tempPath()).filePath(QStringLiteral("cantavo-") + user);
     QDir().mkpath(dir);

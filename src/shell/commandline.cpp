@@ -2,9 +2,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 
 #include "numbers.h"
+#include "preferences.h"
+#include "songsession.h"
+#include "startup.h"
 #include "render.h"
 #include "songfacts.h"
 #include "songreader.h"
@@ -50,8 +54,10 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
                               QStringLiteral("cantavo --render SONG OUT.wav: render SONG offline through the built-in synthesizer into a wave file and exit."));
     QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
                                  QStringLiteral("FILE.sf2"));
+    QCommandLineOption paths(QStringLiteral("paths"), QStringLiteral("Print where the program finds its data and keeps its preferences."));
     parser.addOption(info);
     parser.addOption(json);
+    parser.addOption(paths);
     parser.addOption(render);
     parser.addOption(soundFont);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
@@ -68,6 +74,13 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
         return 0;
     }
     const QStringList songs = parser.positionalArguments();
+    if (parser.isSet(paths)) {
+        const QString dir = ProgramDirectory();
+        out << "program directory: " << dir << "\n";
+        out << "preferences: " << PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath())) << "\n";
+        out << "temporary folder: " << SongSession::TemporaryFolder() << "\n";
+        return 0;
+    }
     if (parser.isSet(info)) {
         if (songs.size() != 1) {
             err << "--info needs one song file\n";

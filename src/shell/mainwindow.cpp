@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QPainter>
 #include <QStyle>
 
 #include "mci.h"
@@ -119,7 +120,7 @@ void MainWindow::buildCommands() {
     }
     c.add(QStringLiteral("Command1"), QStringLiteral("&Information"), {}, false);
     for (const char* built : {"mnfileitem0", "mnfileitem3", "mnfileitem6", "ron", "roff", "lon", "loff", "fo", "pil", "hic", "sf", "bp",
-                              "tb2", "tb14", "tb16", "tb18"})
+                              "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1"})
         c.setAvailable(QString::fromLatin1(built));
     for (const QString& n : {QStringLiteral("ron"), QStringLiteral("roff"), QStringLiteral("lon"), QStringLiteral("loff"), QStringLiteral("aot")})
         c[n]->setCheckable(true);
@@ -133,6 +134,7 @@ void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     fileMenu_ = bar->addMenu(QStringLiteral("&File"));
     fileMenu_->setObjectName(QStringLiteral("mnfile"));
+    fileMenu_->setProperty("help", 860);
     for (const char* n : {"mnfileitem0", "mnfileitem1", "mnfileitem2", "mnfileitem3", "mnfileitem4"}) fileMenu_->addAction(c[QString::fromLatin1(n)]);
     fileMenu_->addSeparator()->setObjectName(QStringLiteral("mnfileitem5"));
     fileMenu_->addAction(c[QStringLiteral("mnfileitem6")]);
@@ -142,16 +144,19 @@ void MainWindow::buildMenus() {
 
     QMenu* modify = bar->addMenu(QStringLiteral("&Modify"));
     modify->setObjectName(QStringLiteral("eddd"));
+    modify->setProperty("help", 2010);
     modify->addAction(c[QStringLiteral("edt")]);
     modify->addAction(c[QStringLiteral("sav")]);
 
     QMenu* autoplay = bar->addMenu(QStringLiteral("&Autoplay"));
     autoplay->setObjectName(QStringLiteral("lis"));
+    autoplay->setProperty("help", 980);
     autoplay->addAction(c[QStringLiteral("al0")]);
     autoplay->addAction(c[QStringLiteral("al1")]);
 
     QMenu* prefs = bar->addMenu(QStringLiteral("&Preferences"));
     prefs->setObjectName(QStringLiteral("mnuchar"));
+    prefs->setProperty("help", 880);
     QMenu* rib = prefs->addMenu(QStringLiteral("&Toolbar"));
     rib->setObjectName(QStringLiteral("rib"));
     rib->addAction(c[QStringLiteral("ron")]);
@@ -172,15 +177,27 @@ void MainWindow::buildMenus() {
     prefs->addAction(c[QStringLiteral("aot")]);
     prefs->addSeparator()->setObjectName(QStringLiteral("sep"));
     prefs->addAction(c[QStringLiteral("pref")]);
-    QMenu* mout = prefs->addMenu(QStringLiteral("&MIDI Out"));
-    mout->setObjectName(QStringLiteral("mout"));
+    midiOutMenu_ = prefs->addMenu(QStringLiteral("&MIDI Out"));
+    midiOutMenu_->setObjectName(QStringLiteral("mout"));
+    midiOutMenu_->setProperty("help", 2020);
+    // The design-time item: a separator line until the devices are listed.
+    auto* dev0 = midiOutMenu_->addAction(QStringLiteral("-"));
+    dev0->setObjectName(QStringLiteral("dev0"));
+    dev0->setSeparator(true);
+    midiOutItems_ << dev0;
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnHelp"));
+    help->setProperty("help", 920);
     help->addAction(c[QStringLiteral("mo")]);
     help->addSeparator()->setObjectName(QStringLiteral("sep1"));
     QMenu* info = help->addMenu(QStringLiteral("&Information"));
     info->setObjectName(QStringLiteral("info"));
+    info->setProperty("help", 900);
+    for (QMenu* m : bar->findChildren<QMenu*>()) {
+        m->installEventFilter(this);
+        if (!m->property("help").isValid()) m->setProperty("help", m->parentWidget() ? m->parentWidget()->property("help") : QVariant());
+    }
     info->addAction(c[QStringLiteral("ifa1")]);
     info->addAction(c[QStringLiteral("ifa2")]);
 }
@@ -195,6 +212,24 @@ void MainWindow::buildToolbar() {
                                                       QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogDetailedView,
                                                       QStyle::SP_FileDialogListView, QStyle::SP_ArrowUp, QStyle::SP_ArrowRight,
                                                       QStyle::SP_ArrowDown, QStyle::SP_DialogHelpButton};
+    // Drawn stand-ins for the style buttons, whose theme icons are often missing.
+    auto letter = [](const QString& text, bool bold, bool italic, bool underline) {
+        QPixmap pm(32, 32);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        QFont f(QStringLiteral("DejaVu Serif"));
+        f.setPixelSize(24);
+        f.setBold(bold);
+        f.setItalic(italic);
+        f.setUnderline(underline);
+        p.setFont(f);
+        p.setPen(QColor(0x30, 0x30, 0x38));
+        p.drawText(pm.rect(), Qt::AlignCenter, text);
+        return QIcon(pm);
+    };
+    const QIcon drawn[10] = {{}, {}, {}, {}, {}, {}, letter(QStringLiteral("B"), true, false, false), letter(QStringLiteral("I"), false, true, false),
+                             letter(QStringLiteral("U"), false, false, true), letter(QStringLiteral("?"), true, false, false)};
     for (int b = 1; b <= 21; ++b) {
         if (b % 2 == 1) {
             toolbar_->addSeparator()->setObjectName(QStringLiteral("tb%1").arg(b));
@@ -202,7 +237,8 @@ void MainWindow::buildToolbar() {
         }
         QAction* a = (*commands_)[QStringLiteral("tb%1").arg(b)];
         const int i = b / 2 - 1;
-        a->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[i]), style()->standardIcon(fallback[i])));
+        const QIcon stand = drawn[i].isNull() ? style()->standardIcon(fallback[i]) : drawn[i];
+        a->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[i]), stand));
         toolbar_->addAction(a);
     }
 }
@@ -213,7 +249,14 @@ void MainWindow::connectSignals() {
     on("mnfileitem0", [this] { FileOpen(); });
     on("tb2", [this] { FileOpen(); });
     on("mnfileitem3", [this] { session_->CloseSong(); });
-    on("mnfileitem6", [this] { close(); });
+    on("mnfileitem6", [this] { MenuExit(); });
+    on("aot", [this] { setAlwaysOnTop((*commands_)[QStringLiteral("aot")]->isChecked()); });
+    on("pref", [this] { SavePreferences(); });
+    on("ifa1", [this] { songInfo().showSong(session_->song); songInfo().show(); });
+    on("Command1", [this] { songInfo().showSong(session_->song); songInfo().show(); });
+    on("ifa2", [this] { ProgramInfoDialog(this).exec(); });
+    on("mo", [this] { ShowHelp(0); });
+    on("tb20", [this] { ShowHelp(0); });
     on("ron", [this] { setToolbarOn(true); });
     on("roff", [this] { setToolbarOn(false); });
     on("lon", [this] { setFullScreenOn(true); });
@@ -226,7 +269,7 @@ void MainWindow::connectSignals() {
     on("tb14", [this] { toggleStyle(nullptr, 0); });
     on("tb16", [this] { toggleStyle(nullptr, 1); });
     on("tb18", [this] { toggleStyle(nullptr, 2); });
-    connect(panel_->buttons[7], &QPushButton::clicked, this, &QWidget::close);
+    connect(panel_->buttons[7], &QPushButton::clicked, this, &MainWindow::ButtonExit);
     connect(panel_->buttons[0], &QPushButton::clicked, c[QStringLiteral("Command1")], &QAction::trigger);
     connect(c[QStringLiteral("Command1")], &QAction::changed, this, [this] {
         panel_->buttons[0]->setEnabled((*commands_)[QStringLiteral("Command1")]->isEnabled());
@@ -258,9 +301,15 @@ void MainWindow::toggleStyle(bool LyricsWindow::*, int which) {
     lyrics_->RedrawPage(0);
 }
 
+void MainWindow::setPanelVisible(bool on) {
+    panel_->parentWidget()->setVisible(on);
+    panel_->setVisible(on);
+}
+
+bool MainWindow::panelShown() const { return panel_->isVisibleTo(this) && panel_->parentWidget()->isVisibleTo(this); }
+
 void MainWindow::afterFirstPage() {
-    if (QWidget* dock = panel_->parentWidget()) dock->show();
-    panel_->show();
+    setPanelVisible(true);
     panelVisible = -1;
     panel_->midi->focusAfterPage();
 }
@@ -294,7 +343,7 @@ void MainWindow::setToolbarOn(bool on) {
 
 void MainWindow::setFullScreenOn(bool on) {
     toolbar_->setVisible(!on);
-    if (QWidget* dock = panel_->parentWidget()) dock->setVisible(!on);
+    setPanelVisible(!on);
     toolbarVisible = panelVisible = on ? 0 : -1;
     (*commands_)[QStringLiteral("ron")]->setChecked(!on);
     (*commands_)[QStringLiteral("roff")]->setChecked(on);

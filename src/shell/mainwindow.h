@@ -9,6 +9,9 @@
 
 #include "commands.h"
 #include "controlpanel.h"
+#include "dialogs.h"
+#include "midioutput.h"
+#include "preferences.h"
 #include "lyricswindow.h"
 #include "songsession.h"
 #include "transport.h"
@@ -38,8 +41,39 @@ public:
 
     void setToolbarOn(bool on);
     void setFullScreenOn(bool on);
+    void hideForDialog();
+    void setPanelVisible(bool on);
+    bool panelShown() const;
+    void setAlwaysOnTop(bool on);
     int toolbarVisible = -1;
     int panelVisible = -1;
+
+    // Start-up and preferences.
+    void setProgramDirectory(const QString& dir);
+    const QString& programDirectory() const { return programDir_; }
+    const QString& preferencesFile() const { return preferencesPath_; }
+    // Reads the preferences file and applies it (start-up).
+    void loadPreferences();
+    void applyPreferences(const Preferences& p);
+    Preferences currentPreferences() const;
+    // "&Save Preferences"; false (after a message) when the file could not be written.
+    bool SavePreferences();
+    // The wave template of the recording format.
+    QString waveTemplatePath() const;
+    Preferences prefs;  // the settings that are not shown anywhere (recording, user sounds)
+
+    // MIDI Out.
+    std::function<QList<MidiOutDevice>()> midiDevices = ListMidiOutputs;
+    void BuildMidiOutMenu();
+    void ChooseMidiOut(int index);
+    QMenu* midiOutMenu() const { return midiOutMenu_; }
+
+    // The three ways out.
+    void MenuExit();
+    void ButtonExit();
+    SongInfoDialog& songInfo();
+    HelpWindow& help();
+    void ShowHelp(int context);
 
     // SessionView.
     void setCaption(const QString& caption) override;
@@ -62,6 +96,8 @@ public:
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildCommands();
@@ -70,6 +106,7 @@ private:
     void connectSignals();
     void toggleStyle(bool LyricsWindow::*, int which);
     void afterFirstPage();
+    void exitProgram(bool askAboutTemporaryFiles);
 
     Commands* commands_;
     QMdiArea* mdi_;
@@ -79,6 +116,13 @@ private:
     QToolBar* toolbar_;
     QMenu* fileMenu_;
     QAction* recentSeparator_ = nullptr;
+    QMenu* midiOutMenu_ = nullptr;
+    QList<QAction*> midiOutItems_;
+    QString programDir_;
+    QString preferencesPath_;
+    SongInfoDialog* songInfo_ = nullptr;
+    HelpWindow* help_ = nullptr;
+    bool leaving_ = false;
     SongSession* session_;
     Transport* transport_;
 };

@@ -1,0 +1,78 @@
+#include "startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QScreen>
+
+#include "dialogs.h"
+#include "mci.h"
+#include "preferences.h"
+
+namespace cantavo {
+
+QString ProgramDirectory() {
+    const QString exe = QCoreApplication::applicationDirPath();
+    if (QFileInfo::exists(QDir(exe).filePath(QStringLiteral("cantavo.mid")))) return exe;
+    const QString shared = QDir(exe).absoluteFilePath(QStringLiteral("../share/cantavo"));
+    if (QFileInfo::exists(QDir(shared).filePath(QStringLiteral("cantavo.mid")))) return QDir::cleanPath(shared);
+    return exe;
+}
+
+SplashWindow::SplashWindow(QWidget* parent) : QLabel(parent) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Cantavo!"));
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    setPixmap(ProgramPicture(QSize(480, 270)));
+    setFocusPolicy(Qt::StrongFocus);
+    music = new MediaControl(MediaControl::DeviceType::Sequencer, this);
+    music->setObjectName(QStringLiteral("MMControl1"));
+    music->hide();
+}
+
+void SplashWindow::mousePressEvent(QMouseEvent*) { emit goOn(); }
+void SplashWindow::keyPressEvent(QKeyEvent*) { emit goOn(); }
+
+Startup::Startup(const QString& programDir, const QStringList& songArguments, QObject* parent)
+    : QObject(parent), programDir_(programDir), songs_(songArguments) {}
+
+Startup::~Startup() = default;
+
+void Startup::begin() {
+    splash_ = std::make_unique<SplashWindow>();
+    QDir::setCurrent(programDir_);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        splash_->move(r.center() - QPoint(240, 135));
+    }
+    splash_->show();
+    if (!songs_.isEmpty() && QFileInfo(songs_.first()).isFile()) {
+        StartProgram();
+        return;
+    }
+    connect(splash_.get(), &SplashWindow::goOn, this, &Startup::StartProgram);
+    connect(splash_->music, &MediaControl::completed, this, &Startup::StartProgram);
+    splash_->music->setFileName(ProgramDirectoryPath(programDir_, QStringLiteral("cantavo.mid")));
+    if (!splash_->music->setCommand(QStringLiteral("open")) || !splash_->music->setCommand(QStringLiteral("play"))) {
+        // No music to wait for: go on at once.
+        StartProgram();
+    }
+}
+
+void Startup::StartProgram() {
+    // The triggers can come more than once (the music ends after a click, say).
+    if (started_) return;
+    started_ = true;
+    const QString intro = ProgramDirectoryPath(programDir_, QStringLiteral("cantavo.mid"));
+    window_ = std::make_unique<MainWindow>();
+    window_->setProgramDirectory(programDir_);
+    window_->loadPreferences();
+    if (splash_) splash_->music->setCommand(QStringLiteral("close"));
+    MciSendString(QStringLiteral("close ") + intro + QStringLiteral(" wait"));
+    window_->show();
+    if (!songs_.isEmpty() && QFileInfo(songs_.first()).isFile()) window_->openFromOutside(songs_.first());
+    if (splash_) splash_->hide();
+    emit programStarted();
+}
+
+}  // namespace cantavo
