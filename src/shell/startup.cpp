@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "dialogs.h"
+#include "gmnames.h"
 #include "mci.h"
 #include "preferences.h"
 
@@ -41,6 +42,7 @@ Startup::~Startup() = default;
 void Startup::begin() {
     splash_ = std::make_unique<SplashWindow>();
     QDir::setCurrent(programDir_);
+    patchList_ = PatchListEntries();
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect r = screen->availableGeometry();
         splash_->move(r.center() - QPoint(240, 135));

@@ -44,6 +44,8 @@ public:
     void StartProgram();
     bool started() const { return started_; }
     MainWindow* mainWindow() const { return window_.get(); }
+    // The instrument names and the patch list, filled when the splash loads.
+    const QStringList& patchList() const { return patchList_; }
     SplashWindow* splash() const { return splash_.get(); }
 
 signals:
@@ -53,6 +55,7 @@ private:
     QString programDir_;
     QStringList songs_;
     bool started_ = false;
+    QStringList patchList_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<MainWindow> window_;
 };

@@ -282,6 +282,10 @@ TEST(Startup, StartProgramRunsOnceAndOpensTheCommandLinesSong) {
         QSignalSpy started(&startup, &Startup::programStarted);
         startup.begin();
         ASSERT_EQ(started.count(), 1);  // at once: the command line names a song
+        ASSERT_EQ(startup.patchList().size(), 128);
+        EXPECT_EQ(startup.patchList()[0], QStringLiteral(" 1 -  Acoustic Grand Piano "));
+        EXPECT_EQ(startup.patchList()[26], QStringLiteral(" 27 -  Electric Guitar (jazz)  "));
+        EXPECT_EQ(startup.patchList()[40], QStringLiteral(" 41 -  Violin "));
         EXPECT_EQ(startup.mainWindow()->windowTitle(), QStringLiteral("Twinkle, Twinkle, Little Star - Traditional"));
         EXPECT_FALSE(startup.splash()->isVisible());
     }
