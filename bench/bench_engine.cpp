@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sequencer.h"
+#include "smfbytes.h"
 #include "songreader.h"
 #include "synthhost.h"
 #include "tempomap.h"
@@ -23,12 +24,7 @@ using namespace cantavo;
 
 namespace {
 
-void varLen(QByteArray& t, quint32 v) {
-    QByteArray g;
-    do { g.prepend(static_cast<char>(v & 0x7F)); v >>= 7; } while (v);
-    for (qsizetype i = 0; i + 1 < g.size(); ++i) g[i] = static_cast<char>(g[i] | 0x80);
-    t += g;
-}
+using bench::varLen;
 
 // One track: a note every eighth (240 ticks), and a tempo change every bar between 60 and
 // 200 bpm, `bars` bars long.

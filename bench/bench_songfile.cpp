@@ -4,16 +4,12 @@
 
 #include <QByteArray>
 
+#include "smfbytes.h"
 #include "songreader.h"
 
 namespace {
 
-void varLen(QByteArray& t, quint32 v) {
-    QByteArray g;
-    do { g.prepend(static_cast<char>(v & 0x7F)); v >>= 7; } while (v);
-    for (qsizetype i = 0; i + 1 < g.size(); ++i) g[i] = static_cast<char>(g[i] | 0x80);
-    t += g;
-}
+using cantavo::bench::varLen;
 
 void meta(QByteArray& t, quint32 delta, int type, const QByteArray& data) {
     varLen(t, delta);

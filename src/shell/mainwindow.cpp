@@ -47,6 +47,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     resize(1100, 760);
 
     commands_ = new Commands(this);
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setSingleShot(true);
     panel_ = new ControlPanel(this);
     session_ = new SongSession(*this, this);
     mdi_ = new QMdiArea(this);

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 #include <QToolBar>
 
 #include <functional>
@@ -32,6 +33,8 @@ public:
     ControlPanel& panel() { return *panel_; }
     Commands& commands() { return *commands_; }
     QToolBar& toolbar() { return *toolbar_; }
+    // Timer1: the pauses of compilation playback.
+    QTimer& pauseTimer() { return *timer1_; }
 
     // File Open: the dialog, then the song. Tests replace the dialog.
     void FileOpen();
@@ -114,6 +117,7 @@ private:
     LyricsWindow* lyrics_;
     ControlPanel* panel_;
     QToolBar* toolbar_;
+    QTimer* timer1_;
     QMenu* fileMenu_;
     QAction* recentSeparator_ = nullptr;
     QMenu* midiOutMenu_ = nullptr;

@@ -5,17 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "testpaths.h"
+
 #include "sequencer.h"
 #include "synthhost.h"
 
 namespace cantavo::test {
 
-inline QString demoSong(const char* name) {
-    return QStringLiteral(CANTAVO_PROGRAM_DIR "/songs/") + QString::fromUtf8(name) + QStringLiteral(".kar");
-}
-inline QString fixture(const char* name) {
-    return QStringLiteral(CANTAVO_FIXTURE_DIR "/") + QString::fromUtf8(name) + QStringLiteral(".mid");
-}
 
 inline std::unique_ptr<SynthHost> offlineHost() {
     SynthHost::Options o;

@@ -1,6 +1,7 @@
 // The application shell through its real windows: start states, menus, preferences, MIDI
 // Out, start-up and the ways out.
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -316,4 +317,16 @@ TEST(Startup, StartProgramRunsOnceAndOpensTheCommandLinesSong) {
     }
     MediaRegistry::instance().closeAll();
     MediaRegistry::instance().setSynthHost(nullptr);
+}
+
+TEST_F(Window, ADroppedSongOpens) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(demoSong("frere-jacques"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Frère Jacques - Chanson traditionnelle"));
+    EXPECT_TRUE(window->findChild<QTimer*>(QStringLiteral("Timer1")));
 }

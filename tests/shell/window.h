@@ -7,18 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "testpaths.h"
+
 #include "mainwindow.h"
 #include "mci.h"
 #include "synthhost.h"
 
 namespace cantavo::test {
 
-inline QString demoSong(const char* name) {
-    return QStringLiteral(CANTAVO_PROGRAM_DIR "/songs/") + QString::fromUtf8(name) + QStringLiteral(".kar");
-}
-inline QString fixture(const char* name) {
-    return QStringLiteral(CANTAVO_FIXTURE_DIR "/") + QString::fromUtf8(name) + QStringLiteral(".mid");
-}
 
 // Answers every message box the program shows, and remembers its text.
 class BoxCatcher : public QObject {

@@ -7,16 +7,10 @@
 #include <string>
 
 #include "songreader.h"
+#include "testpaths.h"
 
 namespace cantavo::test {
 
-inline QString fixture(const char* name) {
-    return QStringLiteral(CANTAVO_FIXTURE_DIR "/") + QString::fromUtf8(name) + QStringLiteral(".mid");
-}
-
-inline QString demoSong(const char* name) {
-    return QStringLiteral(CANTAVO_PROGRAM_DIR "/songs/") + QString::fromUtf8(name) + QStringLiteral(".kar");
-}
 
 // Records what the reader tells the user.
 class RecordingReporter : public SongReadReporter {

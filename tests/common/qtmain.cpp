@@ -1,3 +1,5 @@
+// The main of the test programs that need a Qt application: offscreen, with the small
+// General MIDI SoundFont.
 #include <gtest/gtest.h>
 
 #include <QApplication>
