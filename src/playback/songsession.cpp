@@ -139,18 +139,22 @@ void SongSession::openChosenPath(const QString& path) {
         view_.enableCommand(c, true);
 }
 
-bool SongSession::failOpen(int error, const QString&) {
-    // The song is not half-open afterwards: its device is closed and its lyrics emptied, so
-    // that nothing of it is played or highlighted against the next song.
+void SongSession::releaseSong() {
+    // A song that failed to open is not left half-open: its device is closed and its lyrics
+    // emptied, so that nothing of it is played or highlighted against the next song.
     view_.sequencerControl().setCommand(QStringLiteral("close"));
     MciSendString(QStringLiteral("close ") + songPath);
-    if (error != 0) view_.showMciError(error);
-    view_.lyricsWindow().ClearPicture();
-    view_.showWarning(kCantLoad);
     song.clear();
     lines = LyricLines();
     loaded_ = false;
     ClearSongDisplay();
+}
+
+bool SongSession::failOpen(int error) {
+    if (error != 0) view_.showMciError(error);
+    view_.lyricsWindow().ClearPicture();
+    view_.showWarning(kCantLoad);
+    releaseSong();
     return false;
 }
 
@@ -182,7 +186,7 @@ bool SongSession::OpenSong(const QString& path) {
         song.clear();
         return false;
     }
-    if (r.status == LoadStatus::ReadFailed) return failOpen(ReaderErrorNumber(r.message), r.message);
+    if (r.status == LoadStatus::ReadFailed) return failOpen(ReaderErrorNumber(r.message));
     ConvertTempoMapToMs(song);
 
     // 6.
@@ -193,7 +197,7 @@ bool SongSession::OpenSong(const QString& path) {
 
     // 7-8: the control for the buttons and the notification, the command strings for the rest.
     control.setFileName(path);
-    if (!control.setCommand(QStringLiteral("Open"))) return failOpen(control.error(), control.errorDetail());
+    if (!control.setCommand(QStringLiteral("Open"))) return failOpen(control.error());
     MciSendString(QStringLiteral("open ") + path + QStringLiteral(" type sequencer"));
     MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format song pointer"));
     QString reply;
@@ -205,12 +209,7 @@ bool SongSession::OpenSong(const QString& path) {
     // 9: time-code songs are not played.
     if (!division.startsWith(QStringLiteral("PPQN"))) {
         view_.showWarning(kFormatError);
-        control.setCommand(QStringLiteral("close"));
-        MciSendString(QStringLiteral("close ") + path);
-        MciSendString(QStringLiteral("close ") + path);
-        song.clear();
-        lines = LyricLines();
-        ClearSongDisplay();
+        releaseSong();
         return false;
     }
 

@@ -87,7 +87,8 @@ public:
 private:
     void openChosenPath(const QString& path);
     void resetLyricDisplays();
-    bool failOpen(int error, const QString& detail);
+    bool failOpen(int error);
+    void releaseSong();
 
     SessionView& view_;
     bool loaded_ = false;

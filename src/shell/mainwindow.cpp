@@ -213,8 +213,7 @@ void MainWindow::buildToolbar() {
                                         "view-list-details", "format-text-bold", "format-text-italic", "format-text-underline", "help-contents"};
     static const QStyle::StandardPixmap fallback[] = {QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton, QStyle::SP_FileIcon,
                                                       QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogDetailedView,
-                                                      QStyle::SP_FileDialogListView, QStyle::SP_ArrowUp, QStyle::SP_ArrowRight,
-                                                      QStyle::SP_ArrowDown, QStyle::SP_DialogHelpButton};
+                                                      QStyle::SP_FileDialogListView};
     // Drawn stand-ins for the style buttons, whose theme icons are often missing.
     auto letter = [](const QString& text, bool bold, bool italic, bool underline) {
         QPixmap pm(32, 32);
@@ -240,7 +239,7 @@ void MainWindow::buildToolbar() {
         }
         QAction* a = (*commands_)[QStringLiteral("tb%1").arg(b)];
         const int i = b / 2 - 1;
-        const QIcon stand = drawn[i].isNull() ? style()->standardIcon(fallback[i]) : drawn[i];
+        const QIcon stand = i < 6 ? style()->standardIcon(fallback[i]) : drawn[i];
         a->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[i]), stand));
         toolbar_->addAction(a);
     }
@@ -269,9 +268,9 @@ void MainWindow::connectSignals() {
     on("hic", [this] { lyrics_->HighlightColor(); });
     on("sf", [this] { lyrics_->SolidColor(); });
     on("bp", [this] { lyrics_->ChooseBitmap(); });
-    on("tb14", [this] { toggleStyle(nullptr, 0); });
-    on("tb16", [this] { toggleStyle(nullptr, 1); });
-    on("tb18", [this] { toggleStyle(nullptr, 2); });
+    on("tb14", [this] { toggleStyle(0); });
+    on("tb16", [this] { toggleStyle(1); });
+    on("tb18", [this] { toggleStyle(2); });
     connect(panel_->buttons[7], &QPushButton::clicked, this, &MainWindow::ButtonExit);
     connect(panel_->buttons[0], &QPushButton::clicked, c[QStringLiteral("Command1")], &QAction::trigger);
     connect(c[QStringLiteral("Command1")], &QAction::changed, this, [this] {
@@ -296,7 +295,7 @@ void MainWindow::connectSignals() {
     connect(lyrics_, &LyricsWindow::firstPageDrawn, this, &MainWindow::afterFirstPage);
 }
 
-void MainWindow::toggleStyle(bool LyricsWindow::*, int which) {
+void MainWindow::toggleStyle(int which) {
     DisplaySettings& s = lyrics_->settings;
     bool& flag = which == 0 ? s.fontBold : which == 1 ? s.fontItalic : s.fontUnderline;
     flag = !flag;

@@ -107,7 +107,7 @@ private:
     void buildMenus();
     void buildToolbar();
     void connectSignals();
-    void toggleStyle(bool LyricsWindow::*, int which);
+    void toggleStyle(int which);  // 0 bold, 1 italic, 2 underline
     void afterFirstPage();
     void exitProgram(bool askAboutTemporaryFiles);
 

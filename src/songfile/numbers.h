@@ -15,12 +15,8 @@ inline QString SignPosition(qint64 n) {
 
 // Conversions to integers round to the nearest value, halves to even.
 inline qint64 RoundHalfEven(double v) {
-    double r = std::nearbyint(v);  // default rounding mode is to nearest, ties to even
-    if (std::fabs(v - std::trunc(v)) == 0.5) {
-        double t = std::trunc(v);
-        r = (std::fmod(t, 2.0) == 0.0) ? t : t + (v > 0 ? 1.0 : -1.0);
-    }
-    return static_cast<qint64>(r);
+    // The default rounding mode rounds to nearest with ties to even; the program never changes it.
+    return static_cast<qint64>(std::nearbyint(v));
 }
 
 // mm:ss of a millisecond value: whole minutes, then the rest in seconds to the nearest
