@@ -80,7 +80,9 @@ TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
     const double startMs = seq.positionMs();
     const qint64 framesAtPlay = host->framesRendered();
     seq.play();
-    ASSERT_TRUE(waitUntil([&] { return take.lengthMs() > 2000; })) << "the take does not grow";
+    ASSERT_TRUE(waitUntil([&] { return take.lengthMs() > 2000; }))
+        << "the take does not grow: " << take.lengthMs() << " ms recorded, "
+        << (host->framesRendered() - framesAtPlay) * 1000.0 / host->sampleRate() << " ms rendered";
     // Positions are what is heard: the sample clock less the output latency. A loaded
     // machine renders fewer frames in the wait, so the frames are the measure, not the wait.
     const double heardMs = seq.positionMs() - startMs;
