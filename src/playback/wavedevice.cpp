@@ -248,6 +248,11 @@ double WaveDevice::peak() const {
     return p;
 }
 
+QString WaveDevice::audioDriverName() {
+    const char* name = SDL_WasInit(SDL_INIT_AUDIO) ? SDL_GetCurrentAudioDriver() : nullptr;
+    return name ? QString::fromUtf8(name) : QString();
+}
+
 bool PlaySoundSync(const QString& path, QString* error) {
     WaveDevice d;
     return d.open(path, error) && d.playSync(error);

@@ -55,6 +55,10 @@ public:
     // Peak level of the take, 0..1, for tests and level meters.
     double peak() const;
 
+    // The audio library's driver in use ("pulseaudio", "alsa", ...), empty before the first
+    // device is opened.
+    static QString audioDriverName();
+
 signals:
     void completed();
 

@@ -80,16 +80,16 @@ TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
     const double startMs = seq.positionMs();
     const qint64 framesAtPlay = host->framesRendered();
     seq.play();
-    ASSERT_TRUE(waitUntil([&] { return take.lengthMs() > 2000; }))
-        << "the take does not grow: " << take.lengthMs() << " ms recorded, "
-        << (host->framesRendered() - framesAtPlay) * 1000.0 / host->sampleRate() << " ms rendered";
-    // Positions are what is heard: the sample clock less the output latency. A loaded
-    // machine renders fewer frames in the wait, so the frames are the measure, not the wait.
+    // Two seconds of music by the synthesizer's clock, however long the machine takes.
+    const auto renderedSince = [&] { return static_cast<double>(host->framesRendered() - framesAtPlay) * 1000.0 / host->sampleRate(); };
+    EXPECT_TRUE(waitUntil([&] { return renderedSince() > 2000 && take.lengthMs() > 1500; }, 30000))
+        << take.lengthMs() << " ms recorded through " << WaveDevice::audioDriverName().toStdString() << ", "
+        << renderedSince() << " ms rendered";
+    // Positions are what is heard: the sample clock less the output latency.
     const double heardMs = seq.positionMs() - startMs;
-    const double renderedMs = static_cast<double>(host->framesRendered() - framesAtPlay) * 1000.0 / host->sampleRate();
+    const double renderedMs = renderedSince();
     const double latencyMs = host->latencyFrames() * 1000.0 / host->sampleRate();
     const double blockMs = 1024 * 1000.0 / host->sampleRate();
-    EXPECT_GT(renderedMs, 500) << "the synthesizer hardly ran";
     EXPECT_LE(heardMs, renderedMs + blockMs) << "ahead of the sample clock; latency " << latencyMs;
     EXPECT_GE(heardMs, renderedMs - latencyMs - 2 * blockMs) << "behind by more than the latency";
     EXPECT_GT(latencyMs, 0);
@@ -101,6 +101,7 @@ TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
     ASSERT_TRUE(back.open(saved, &error));
     EXPECT_EQ(back.format(), (WaveFormat{16, 2, 44100}));
     EXPECT_GT(back.lengthMs(), 1500);
+    EXPECT_EQ(WaveDevice::audioDriverName(), QStringLiteral("pulseaudio"));
     EXPECT_GT(back.peak(), 0.02) << "the recording is silent";
 }
 
