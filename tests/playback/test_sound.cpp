@@ -8,7 +8,6 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "engine.h"
@@ -42,17 +41,6 @@ QString writeWave(const QString& path, WaveFormat f, double seconds) {
     return path;
 }
 
-// A loaded machine starts streams late: wait for what a test needs, not for a fixed time.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 std::unique_ptr<SynthHost> realTimeHost() {
     QString error;
     auto host = SynthHost::create(SynthHost::Options{}, &error);
@@ -82,7 +70,8 @@ TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
     seq.play();
     // Two seconds of music by the synthesizer's clock, however long the machine takes.
     const auto renderedSince = [&] { return static_cast<double>(host->framesRendered() - framesAtPlay) * 1000.0 / host->sampleRate(); };
-    EXPECT_TRUE(waitUntil([&] { return renderedSince() > 2000 && take.lengthMs() > 1500; }, 30000))
+    // A loaded machine starts streams late: wait for what the test needs, not for a fixed time.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return renderedSince() > 2000 && take.lengthMs() > 1500; }, 30000))
         << take.lengthMs() << " ms recorded through " << WaveDevice::audioDriverName().toStdString() << ", "
         << renderedSince() << " ms rendered";
     // Positions are what is heard: the sample clock less the output latency.
@@ -112,7 +101,7 @@ TEST(Sound, EightBitMonoTakesKeepTheirFormat) {
     QString error;
     ASSERT_TRUE(take.open(writeWave(dir.filePath(QStringLiteral("8-0-11.wav")), {8, 1, 11025}, 0), &error));
     ASSERT_TRUE(take.record(&error)) << error.toStdString();
-    ASSERT_TRUE(waitUntil([&] { return take.lengthMs() > 300; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return take.lengthMs() > 300; }, 10000));
     take.stop();
     ASSERT_TRUE(take.save(dir.filePath(QStringLiteral("t8.wav")), &error));
     SF_INFO info{};
@@ -156,7 +145,7 @@ TEST(Sound, TheWaveControlRecordsAndSaves) {
     EXPECT_TRUE(wave.button(MediaButton::Record)->isEnabled());
     ASSERT_TRUE(wave.setCommand(QStringLiteral("record")));
     EXPECT_EQ(wave.mode(), 527);
-    ASSERT_TRUE(waitUntil([&] { return wave.length() > 200; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wave.length() > 200; }, 10000));
     wave.setCommand(QStringLiteral("stop"));
     EXPECT_GT(wave.length(), 150);
     wave.setFileName(dir.filePath(QStringLiteral("saved.wav")));
