@@ -3,6 +3,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QJsonDocument>
 
 #include "numbers.h"
@@ -10,6 +13,8 @@
 #include "songsession.h"
 #include "startup.h"
 #include "render.h"
+#include "sequencer.h"
+#include "synthhost.h"
 #include "songfacts.h"
 #include "songreader.h"
 
@@ -43,7 +48,41 @@ int RenderSong(const QString& song, const QString& wave, const QString& soundFon
     return 0;
 }
 
-int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+int PlaySong(const QString& song, double seconds, const QString& soundFont, QTextStream& out, QTextStream& err) {
+    SynthHost::Options options;
+    options.soundFont = soundFont;
+    options.audioDriver = qEnvironmentVariable("CANTAVO_AUDIO_DRIVER");
+    QString error;
+    std::unique_ptr<SynthHost> host = SynthHost::create(options, &error);
+    if (!host) {
+        err << song << ": " << error << "\n";
+        return 2;
+    }
+    Sequencer sequencer(*host);
+    if (!sequencer.open(song, &error)) {
+        err << song << ": " << error << "\n";
+        return 2;
+    }
+    QEventLoop loop;
+    QObject::connect(&sequencer, &Sequencer::completed, &loop, &QEventLoop::quit);
+    QObject::connect(host.get(), &SynthHost::outputChanged, &loop, [&] {
+        const QString problem = host->outputProblem();
+        if (!problem.isEmpty()) err << problem << "\n";
+        err.flush();
+    });
+    if (seconds > 0) QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    sequencer.play();
+    loop.exec();
+    out << "Played " << MinutesSeconds(sequencer.positionMs()) << " of " << song << " through " << host->audioDriverName() << " in "
+        << QString::number(timer.elapsed() / 1000.0, 'f', 2) << " s\n";
+    sequencer.close();
+    return 0;
+}
+
+CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    CommandLineRequest request;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Cantavo! karaoke player"));
     QCommandLineOption help = parser.addHelpOption();
@@ -52,50 +91,79 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
     QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --info: print them as one JSON object."));
     QCommandLineOption render(QStringLiteral("render"),
                               QStringLiteral("cantavo --render SONG OUT.wav: render SONG offline through the built-in synthesizer into a wave file and exit."));
+    QCommandLineOption play(QStringLiteral("play"), QStringLiteral("cantavo --play SONG: play SONG in real time without a window and exit at its end."));
+    QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("With --play: stop after this many seconds."), QStringLiteral("N"));
     QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
                                  QStringLiteral("FILE.sf2"));
     QCommandLineOption paths(QStringLiteral("paths"), QStringLiteral("Print where the program finds its data and keeps its preferences."));
-    parser.addOption(info);
-    parser.addOption(json);
-    parser.addOption(paths);
-    parser.addOption(render);
-    parser.addOption(soundFont);
+    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont}) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
-    if (!parser.parse(arguments)) {
-        err << parser.errorText() << "\n";
-        return 2;
-    }
+    const auto usage = [&](const QString& message) {
+        err << message << "\n\n" << parser.helpText();
+        err.flush();
+        request.action = CommandLineRequest::Action::Exit;
+        request.exitStatus = 2;
+        return request;
+    };
+    if (!parser.parse(arguments)) return usage(parser.errorText());
     if (parser.isSet(help)) {
         out << parser.helpText();
-        return 0;
+        return request;
     }
     if (parser.isSet(version)) {
-        out << QCoreApplication::applicationName() << " " << QCoreApplication::applicationVersion() << "\n";
-        return 0;
+        out << "cantavo " << CANTAVO_VERSION << "\n";
+        return request;
     }
-    const QStringList songs = parser.positionalArguments();
+    request.songs = parser.positionalArguments();
+    request.soundFont = parser.value(soundFont);
+    request.json = parser.isSet(json);
+    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths);
+    if (actions > 1) return usage(QStringLiteral("--info, --render, --play and --paths go one at a time"));
+    if (request.json && !parser.isSet(info)) return usage(QStringLiteral("--json goes with --info"));
+    if (parser.isSet(seconds) && !parser.isSet(play)) return usage(QStringLiteral("--seconds goes with --play"));
+    if (parser.isSet(seconds)) {
+        bool ok = false;
+        request.seconds = parser.value(seconds).toDouble(&ok);
+        if (!ok || request.seconds <= 0) return usage(QStringLiteral("--seconds needs a number of seconds above 0"));
+    }
     if (parser.isSet(paths)) {
+        request.action = CommandLineRequest::Action::Paths;
+    } else if (parser.isSet(info)) {
+        if (request.songs.size() != 1) return usage(QStringLiteral("--info needs one song file"));
+        request.action = CommandLineRequest::Action::Info;
+    } else if (parser.isSet(render)) {
+        if (request.songs.size() != 2) return usage(QStringLiteral("--render needs a song file and a wave file: cantavo --render SONG OUT.wav"));
+        request.action = CommandLineRequest::Action::Render;
+    } else if (parser.isSet(play)) {
+        if (request.songs.size() != 1) return usage(QStringLiteral("--play needs one song file"));
+        request.action = CommandLineRequest::Action::Play;
+    } else {
+        if (request.songs.size() > 1) return usage(QStringLiteral("The player opens one song at a time"));
+        request.action = CommandLineRequest::Action::Window;
+    }
+    return request;
+}
+
+int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QTextStream& err) {
+    switch (request.action) {
+    case CommandLineRequest::Action::Exit: return request.exitStatus;
+    case CommandLineRequest::Action::Window: return -1;
+    case CommandLineRequest::Action::Paths: {
         const QString dir = ProgramDirectory();
         out << "program directory: " << dir << "\n";
         out << "preferences: " << PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath())) << "\n";
         out << "temporary folder: " << SongSession::TemporaryFolder() << "\n";
         return 0;
     }
-    if (parser.isSet(info)) {
-        if (songs.size() != 1) {
-            err << "--info needs one song file\n";
-            return 2;
-        }
-        return PrintSongInfo(songs.first(), parser.isSet(json), out, err);
+    case CommandLineRequest::Action::Info: return PrintSongInfo(request.songs.first(), request.json, out, err);
+    case CommandLineRequest::Action::Render: return RenderSong(request.songs[0], request.songs[1], request.soundFont, out, err);
+    case CommandLineRequest::Action::Play: return PlaySong(request.songs.first(), request.seconds, request.soundFont, out, err);
     }
-    if (parser.isSet(render)) {
-        if (songs.size() != 2) {
-            err << "--render needs a song file and a wave file: cantavo --render SONG OUT.wav\n";
-            return 2;
-        }
-        return RenderSong(songs[0], songs[1], parser.value(soundFont), out, err);
-    }
-    return -1;
+    return 2;
+}
+
+int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    return RunCommandLineAction(ParseCommandLine(arguments, out, err), out, err);
 }
 
 }  // namespace cantavo

@@ -5,9 +5,31 @@
 
 namespace cantavo {
 
-// The program's command-line entry: options that do their work and exit without a window.
-// Returns the process exit status, or -1 when the arguments ask for the player window.
+// What the arguments ask for. Parsing needs no application object and no display, so a
+// misused option is answered before any window system starts.
+struct CommandLineRequest {
+    enum class Action { Exit, Window, Info, Render, Play, Paths } action = Action::Exit;
+    int exitStatus = 0;  // Action::Exit
+    bool json = false;
+    double seconds = 0;  // --play: stop after this long (0: the whole song)
+    QString soundFont;
+    QStringList songs;
+};
+
+// Parses the arguments; usage errors and --help/--version are printed here (errors once,
+// on `err`) and come back as Action::Exit with their status.
+CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+// Carries out a request that needs no window (needs a QCoreApplication).
+int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QTextStream& err);
+
+// Both, for the options that do their work and exit without a window. Returns the process
+// exit status, or -1 when the arguments ask for the player window.
 int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+// `cantavo --play SONG`: plays the song in real time with no window, through the sound
+// server (or the silent clock), and says what it played through. 0 at the end of the song.
+int PlaySong(const QString& song, double seconds, const QString& soundFont, QTextStream& out, QTextStream& err);
 
 // `cantavo --info [--json] FILE`: 0 when something could be read, 2 for a file that is not
 // a MIDI file or cannot be read.

@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     buildMenus();
     buildToolbar();
     connectSignals();
+    watchSoundOutput();
 }
 
 MainWindow::~MainWindow() {

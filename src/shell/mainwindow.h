@@ -110,6 +110,8 @@ private:
     void toggleStyle(int which);  // 0 bold, 1 italic, 2 underline
     void afterFirstPage();
     void exitProgram(bool askAboutTemporaryFiles);
+    // Tells the singer, once, when the built-in synthesizer has no sound output.
+    void watchSoundOutput();
 
     Commands* commands_;
     QMdiArea* mdi_;
@@ -123,6 +125,7 @@ private:
     QMenu* midiOutMenu_ = nullptr;
     QList<QAction*> midiOutItems_;
     QString programDir_;
+    QString shownOutputProblem_;
     QString preferencesPath_;
     SongInfoDialog* songInfo_ = nullptr;
     HelpWindow* help_ = nullptr;

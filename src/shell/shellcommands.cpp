@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 
 #include "mainwindow.h"
 #include "mci.h"
 #include "numbers.h"
+#include "synthhost.h"
 
 namespace cantavo {
 
@@ -107,6 +110,23 @@ bool MainWindow::SavePreferences() {
     if (WritePreferences(preferencesPath_, currentPreferences(), &error)) return true;
     showWarning(error);
     return false;
+}
+
+void MainWindow::watchSoundOutput() {
+    SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
+    if (!host) return;
+    connect(host, &SynthHost::outputChanged, this, [this, host] {
+        // Said once for each time the sound goes away; a song that plays on silently, or a
+        // retry that fails the same way, says nothing more.
+        const QString problem = host->outputProblem();
+        statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->setText(problem.isEmpty() ? QString() : QStringLiteral("Silent: no sound output"));
+        if (problem.isEmpty() || problem == shownOutputProblem_) {
+            if (problem.isEmpty()) shownOutputProblem_.clear();
+            return;
+        }
+        shownOutputProblem_ = problem;
+        showWarning(problem);
+    });
 }
 
 void MainWindow::BuildMidiOutMenu() {

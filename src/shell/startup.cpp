@@ -72,8 +72,11 @@ void Startup::StartProgram() {
     if (splash_) splash_->music->setCommand(QStringLiteral("close"));
     MciSendString(QStringLiteral("close ") + intro + QStringLiteral(" wait"));
     window_->show();
-    if (!songs_.isEmpty() && QFileInfo(songs_.first()).isFile()) window_->openFromOutside(songs_.first());
     if (splash_) splash_->hide();
+    if (!songs_.isEmpty()) {
+        if (QFileInfo(songs_.first()).isFile()) window_->openFromOutside(songs_.first());
+        else window_->showWarning(QStringLiteral("The song \"%1\" was not found.").arg(songs_.first()));
+    }
     emit programStarted();
 }
 

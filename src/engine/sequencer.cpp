@@ -164,6 +164,7 @@ void Sequencer::post(Command c) {
     std::lock_guard<std::mutex> lock(commandsMutex_);
     c.generation = commandGeneration_.fetch_add(1) + 1;
     commands_.push_back(c);
+    host_.wake();
 }
 
 void Sequencer::play() {

@@ -16,7 +16,7 @@ bool haveAlsaSequencer() { return QFileInfo::exists(QStringLiteral("/dev/snd/seq
 QList<MidiOutDevice> ListMidiOutputs() {
     QList<MidiOutDevice> out;
     MidiOutDevice builtIn;
-    builtIn.name = QStringLiteral("Built-in synthesizer (FluidSynth)");
+    builtIn.name = QStringLiteral("Built-in synthesizer");
     builtIn.builtIn = true;
     out << builtIn;
     if (!haveAlsaSequencer()) return out;

@@ -29,8 +29,8 @@ enum class MediaMode : int { NotReady = 524, Stopped = 525, Playing = 526, Recor
 // of the 64-frame block nearest to its time.
 //
 // Threading. Two threads, and only these things cross between them:
-//  - The audio thread (the synthesizer's audio driver, or whoever calls SynthHost::render
-//    offline) runs beforeBlock/afterBlock: it takes the pending commands, sends the events
+//  - The audio thread (the synthesizer's clock thread, or whoever calls SynthHost::render
+//    offline) runs beforeBlock/afterBlock/needsClock: it takes the pending commands, sends the events
 //    that fall due, moves the anchor, publishes the position and notices the end of the song.
 //  - The GUI thread makes every public call.
 //  - Crossing: the command queue (a mutex the audio thread only ever try-locks), the
@@ -90,6 +90,7 @@ public:
     // Audio thread.
     void beforeBlock(qint64 first, int frames) override;
     void afterBlock(qint64 framesRendered) override;
+    bool needsClock() const override { return playing_.load() || appliedGeneration_.load() != commandGeneration_.load(); }
 
 signals:
     // A play command ran to the end of the song.

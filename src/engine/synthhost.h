@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+typedef struct _fluid_hashtable_t fluid_settings_t;
+typedef struct _fluid_synth_t fluid_synth_t;
+
+namespace cantavo {
+
+class AudioOutput;
+
+// Something that wants to hear about every block the synthesizer renders (a sequencer
+// checking for the end of its song, anchoring its position). Runs on the audio thread.
+class BlockListener {
+public:
+    virtual ~BlockListener() = default;
+    // Called before `frames` frames are rendered, starting at frame `first`.
+    virtual void beforeBlock(qint64 first, int frames) = 0;
+    // Called after a block of frames has been rendered; `framesRendered` counts every
+    // frame rendered so far, this block included.
+    virtual void afterBlock(qint64 framesRendered) = 0;
+    // True while the listener needs the clock to run (a song plays).
+    virtual bool needsClock() const { return false; }
+};
+
+// Where the built-in synthesizer finds its General MIDI SoundFont: the given file, else
+// $CANTAVO_SOUNDFONT, else the Debian default and the other usual places. Empty when none.
+QString FindSoundFont(const QString& preferred = {});
+// What the program says when there is none.
+QString NoSoundFontText();
+
+// The built-in synthesizer: FluidSynth with a General MIDI SoundFont, rendering either in
+// real time on a clock thread of its own, or offline when the caller asks for blocks
+// (rendering to a file, and tests that need exact positions).
+//
+// Real time. The clock thread renders 64-frame blocks and hands them to the desktop's sound
+// server; when there is no server, or it goes away, it renders into nothing at real-time
+// pace instead, so that songs, lyrics and external MIDI devices keep their time. It runs
+// only while a listener needs the clock (a song is playing) or notes are still sounding,
+// and sleeps otherwise, so an idle program costs the machine nothing. Each Play (wake())
+// tries the sound server again when it was missing.
+//
+// Threading. The clock thread runs process() and the listeners' block calls. The GUI thread
+// makes every other call. Crossing: the listener list (a mutex the clock thread try-locks
+// around a block), the wake request and quit flag (a mutex and condition variable), the
+// frame count, the latency and the output state (atomics), the output's description (a
+// mutex), and outputChanged(), a queued signal. Nothing else crosses.
+class SynthHost : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString soundFont;     // empty: FindSoundFont()
+        bool offline = false;  // no clock thread: render() drives the clock
+        int sampleRate = 44100;
+        QString audioDriver;   // empty or "pulseaudio": the sound server, else the silent clock; "none": the silent clock
+        int latencyMs = 120;   // the buffer asked of the sound server
+    };
+
+    // Offline: null with `error` set when there is no SoundFont. Real time: always a host; a
+    // missing SoundFont or sound server makes it silent and says why in outputProblem().
+    static std::unique_ptr<SynthHost> create(const Options& options, QString* error);
+    ~SynthHost() override;
+
+    fluid_synth_t* synth() const { return synth_; }
+    fluid_settings_t* settings() const { return settings_; }
+    int sampleRate() const { return sampleRate_; }
+    bool offline() const { return offline_; }
+    // Frames between a block being rendered and its being heard; 0 offline.
+    int latencyFrames() const { return latencyFrames_.load(std::memory_order_relaxed); }
+    qint64 framesRendered() const { return framesRendered_.load(std::memory_order_acquire); }
+    const QString& soundFontPath() const { return soundFont_; }
+    // "pulseaudio" while the sound server plays, "none" on the silent clock.
+    QString audioDriverName() const;
+    // Why nothing is heard (no SoundFont, no sound server), or empty while sound plays.
+    QString outputProblem() const;
+    // True while the clock thread runs (something plays or still sounds).
+    bool clockRunning() const { return clockRunning_.load(); }
+
+    // Offline only: renders `frames` frames of interleaved stereo into `out` (may be null),
+    // in blocks of 64 frames, each followed by the listeners' afterBlock.
+    void render(int frames, float* out);
+
+    void addListener(BlockListener* listener);
+    void removeListener(BlockListener* listener);
+
+    // Something is about to play: starts the clock (trying the sound server again if it was
+    // missing). Any thread but the clock thread.
+    void wake();
+
+    // One block: renders `len` frames and tells the listeners.
+    int process(int len, int nfx, float* fx[], int nout, float* out[]);
+
+signals:
+    // The output changed between the sound server and the silent clock.
+    void outputChanged();
+
+private:
+    SynthHost() = default;
+    void clockThread();
+    bool listenersNeedClock();
+    void setOutputState(bool sound, const QString& problem);
+
+    fluid_settings_t* settings_ = nullptr;
+    fluid_synth_t* synth_ = nullptr;
+    bool offline_ = true;
+    bool haveSoundFont_ = false;
+    int sampleRate_ = 44100;
+    int targetLatencyMs_ = 120;
+    bool useServer_ = true;
+    std::atomic<int> latencyFrames_{0};
+    QString soundFont_;
+    std::atomic<qint64> framesRendered_{0};
+    std::mutex listenersMutex_;
+    std::vector<BlockListener*> listeners_;
+
+    std::thread clock_;
+    std::mutex wakeMutex_;
+    std::condition_variable wakeCondition_;
+    bool wakeRequested_ = false;
+    bool quit_ = false;
+    std::atomic<bool> clockRunning_{false};
+    std::atomic<bool> soundPlaying_{false};
+    std::atomic<AudioOutput*> output_{nullptr};
+    mutable std::mutex problemMutex_;
+    QString problem_;
+};
+
+}  // namespace cantavo

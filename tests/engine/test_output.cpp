@@ -1,0 +1,79 @@
+// The synthesizer's own clock when there is no sound output: songs keep their time, and an
+// idle program stops its clock.
+#include <QSignalSpy>
+#include <QTest>
+
+#include <chrono>
+
+#include "engine.h"
+
+using namespace cantavo;
+using namespace cantavo::test;
+
+namespace {
+
+std::unique_ptr<SynthHost> silentHost() {
+    SynthHost::Options o;
+    o.audioDriver = QStringLiteral("none");
+    QString error;
+    auto host = SynthHost::create(o, &error);
+    EXPECT_TRUE(host) << error.toStdString();
+    return host;
+}
+
+}  // namespace
+
+TEST(SilentClock, PlaysASongAtRealTimePaceAndSaysWhyItIsSilent) {
+    auto host = silentHost();
+    ASSERT_TRUE(host);
+    EXPECT_FALSE(host->clockRunning()) << "nothing plays yet";
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("twinkle"), &error)) << error.toStdString();
+    QSignalSpy changed(host.get(), &SynthHost::outputChanged);
+    const auto start = std::chrono::steady_clock::now();
+    seq.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seq.positionMs() > 1500; }, 10000));
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // The position follows the wall clock: never ahead of it, and not far behind.
+    EXPECT_LE(seq.positionMs(), wall + 30);
+    EXPECT_GT(seq.positionMs(), wall - 300);
+    EXPECT_EQ(host->audioDriverName(), QStringLiteral("none"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed.count() > 0; }, 2000));
+    EXPECT_TRUE(host->outputProblem().startsWith(QStringLiteral("No sound output")));
+    EXPECT_EQ(changed.count(), 1) << "said once";
+}
+
+TEST(SilentClock, StopsWhenNothingPlaysAndStartsAgainOnPlay) {
+    auto host = silentHost();
+    ASSERT_TRUE(host);
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("twinkle"), &error));
+    seq.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host->clockRunning() && seq.positionMs() > 300; }, 5000));
+    seq.pause();
+    const double held = seq.positionMs();
+    // The last notes fade, then the clock sleeps.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host->clockRunning(); }, 8000));
+    const qint64 frames = host->framesRendered();
+    QTest::qWait(200);
+    EXPECT_EQ(host->framesRendered(), frames) << "an idle clock renders nothing";
+    EXPECT_EQ(seq.positionMs(), held);
+    seq.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seq.positionMs() > held + 200; }, 5000));
+    EXPECT_TRUE(host->clockRunning());
+}
+
+TEST(SilentClock, ASongPlaysToItsEnd) {
+    auto host = silentHost();
+    ASSERT_TRUE(host);
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("twinkle"), &error));
+    QSignalSpy done(&seq, &Sequencer::completed);
+    seq.seekTicks(seq.lengthTicks() - seq.division() * 2);
+    seq.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 10000));
+    EXPECT_EQ(seq.mode(), MediaMode::Stopped);
+}
