@@ -184,6 +184,7 @@ void MediaControl::clicked(MediaButton b) {
     if (cancel) return;
     static const char* const commands[kMediaButtonCount] = {"prev", "next", "play", "pause", "back", "step", "stop", "record", "eject"};
     setCommand(QString::fromLatin1(commands[static_cast<int>(b)]));
+    emit buttonDone(b);
 }
 
 void MediaControl::focusAfterPage() {

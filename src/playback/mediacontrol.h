@@ -64,6 +64,8 @@ public:
 
 signals:
     void buttonClicked(cantavo::MediaButton button, bool* cancel);
+    // After a button's action has been carried out (not when it was cancelled).
+    void buttonDone(cantavo::MediaButton button);
     void completed(int notifyCode);
     void statusUpdate();
 

@@ -1,5 +1,6 @@
 #include "transport.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "lyricswindow.h"
@@ -20,27 +21,37 @@ Transport::Transport(SongSession& session, SessionView& view, QObject* parent) :
 
 void Transport::showTempo(int bpm) { view_.setTempoPanel(SignPosition(bpm) + QStringLiteral(" bpm")); }
 
+void Transport::showSequencerTempo() {
+    QString reply;
+    if (MciSendString(QStringLiteral("status ") + session_.songPath + QStringLiteral(" tempo"), &reply) == kMciOk)
+        showTempo(static_cast<int>(std::lround(LeadingNumber(reply))));
+}
+
+bool Transport::atEnd() const {
+    const MediaControl& control = view_.sequencerControl();
+    return control.length() > 0 && control.position() >= control.length();
+}
+
 void Transport::PlayClicked() {
     MediaControl& control = view_.sequencerControl();
     SongModel& song = session_.song;
+    // A song played to its end plays again from the start: the displays go back with it.
+    if (session_.seekPending != 1 && atEnd()) {
+        Rewind();
+    }
     if (control.position() == 0) session_.lineIndex = 0;
-    if (session_.tempoIndex >= 1 && session_.tempoIndex <= kMaxTempoChanges) showTempo(song.tempoBpm[session_.tempoIndex]);
+    // The tempo the sequencer will play, which may be one the user set while stopped.
+    showSequencerTempo();
     session_.lastSyllableMs = static_cast<qint32>(control.length());
     if (session_.seekPending == 1) {
         const QString& path = session_.songPath;
-        session_.lineIndex = 0;
-        const double target = static_cast<double>(session_.seekTarget) * song.division / 4.0;
-        for (session_.lyricIndex = 1; session_.lyricIndex <= song.lyricCount; ++session_.lyricIndex) {
-            if (song.lyricTick[session_.lyricIndex] > target) break;
-            const QString& t = song.lyricText[session_.lyricIndex];
-            if (t.startsWith(QLatin1Char('\\')) || t.startsWith(QLatin1Char('/'))) session_.lineIndex += 1;
-        }
         MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format song pointer"));
         MciSendString(QStringLiteral("seek ") + path + QStringLiteral(" to ") + SignPosition(session_.seekTarget) + QStringLiteral(" wait"));
         MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format ms"));
-        view_.setCurrentTimePanel(TimeText(control.position()));
-        view_.lyricsWindow().RedrawPage(1);
-        session_.lastSyllableMs = static_cast<qint32>(control.length());
+        // The syllables, the page, the tempo, the time and the bar of the new position. The
+        // bar shows the time reached, which in a song with tempo changes is another
+        // fraction than the fraction of its beats clicked.
+        Follow();
         session_.seekPending = 0;
         view_.setWaitCursor(false);
     }
@@ -62,8 +73,7 @@ void Transport::Poll() {
         // with it, even when no poll fell between its last note and its end.
         if (session_.songLengthMs > 0 && control.position() >= session_.songLengthMs) {
             view_.waveControl().setCommand(QStringLiteral("stop"));
-            view_.setProgress(100);
-            view_.setCurrentTimePanel(TimeText(session_.songLengthMs));
+            Follow();
         }
         control.setUpdateInterval(0);
         return;
@@ -97,6 +107,7 @@ void Transport::Rewind() {
     session_.lyricIndex = 1;
     view_.setCurrentTimePanel(QStringLiteral("00:00"));
     view_.setProgress(0);
+    showSequencerTempo();
     control.setUpdateInterval(0);
 }
 
@@ -118,6 +129,51 @@ void Transport::TempoStep(int delta) {
     const int next = static_cast<int>(std::lround(LeadingNumber(reply))) + delta;
     MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" tempo ") + SignPosition(next));
     showTempo(next);
+}
+
+void Transport::ButtonDone(int button) {
+    switch (static_cast<MediaButton>(button)) {
+    case MediaButton::Prev:
+        // Rewinding while the song plays goes on playing from the start: so does the poll.
+        if (view_.sequencerControl().mode() == static_cast<int>(MediaMode::Playing)) view_.sequencerControl().setUpdateInterval(kPollMs);
+        break;
+    case MediaButton::Next:
+    case MediaButton::Back:
+    case MediaButton::Step: Follow(); break;
+    default: break;
+    }
+}
+
+void Transport::Follow() {
+    MediaControl& control = view_.sequencerControl();
+    const SongModel& song = session_.song;
+    if (!session_.songLoaded()) return;
+    session_.positionMs = static_cast<qint32>(control.position());
+    QString reply;
+    MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" time format song pointer wait"));
+    MciSendString(QStringLiteral("status ") + session_.songPath + QStringLiteral(" position wait"), &reply);
+    MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" time format ms wait"));
+    const double tick = LeadingNumber(reply) * song.division / 4.0;
+    const bool end = atEnd();
+    // Every syllable due by now counts as sung, and each line mark among them as a new line.
+    session_.lineIndex = 0;
+    for (session_.lyricIndex = 1; session_.lyricIndex <= song.lyricCount; ++session_.lyricIndex) {
+        if (!end && song.lyricTick[session_.lyricIndex] > tick) break;
+        const QString& t = song.lyricText[session_.lyricIndex];
+        if (t.startsWith(QLatin1Char('\\')) || t.startsWith(QLatin1Char('/'))) session_.lineIndex += 1;
+    }
+    session_.tempoIndex = 1;
+    while (session_.tempoIndex < song.tempoCount && song.tempoTick[session_.tempoIndex + 1] != 0 &&
+           session_.positionMs > song.tempoTick[session_.tempoIndex + 1])
+        session_.tempoIndex += 1;
+    if (session_.lineIndex == 0) view_.lyricsWindow().BuildLines(false);
+    else view_.lyricsWindow().RedrawPage(-1);
+    view_.lyricsWindow().setGauge(end ? 100 : 0);
+    view_.setCurrentTimePanel(TimeText(end ? session_.songLengthMs : session_.positionMs));
+    view_.setProgress(end || session_.songLengthMs <= 0 ? (end ? 100 : 0) : std::min(100.0, 100.0 * session_.positionMs / session_.songLengthMs));
+    showSequencerTempo();
+    session_.lastSyllableMs = static_cast<qint32>(control.length());
+    if (control.mode() == static_cast<int>(MediaMode::Playing)) control.setUpdateInterval(kPollMs);
 }
 
 void Transport::Completed() {

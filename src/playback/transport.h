@@ -27,6 +27,12 @@ public:
     void TempoStep(int delta);
     // The sequencer control reports that its play command has ended.
     void Completed();
+    // A button of the sequencer control has done its action: the displays and the lyrics
+    // follow where it left the song.
+    void ButtonDone(int button);
+    // Sets the lyric, line and tempo positions and every display from where the song is
+    // now, and keeps polling while it plays.
+    void Follow();
 
 signals:
     // The end of a song that a compilation goes on from (not after a seek, a rewind or an
@@ -35,6 +41,8 @@ signals:
 
 private:
     void showTempo(int bpm);
+    void showSequencerTempo();
+    bool atEnd() const;
 
     SongSession& session_;
     SessionView& view_;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QPainter>
@@ -288,7 +289,16 @@ void MainWindow::connectSignals() {
         if (b == MediaButton::Play) transport_->PlayClicked();
         else if (b == MediaButton::Prev) transport_->Rewind();
     });
+    connect(midi, &MediaControl::buttonDone, this, [this](MediaButton b) { transport_->ButtonDone(static_cast<int>(b)); });
     connect(midi, &MediaControl::statusUpdate, transport_, &Transport::Poll);
+    // The space bar plays and pauses from anywhere in the window, through the control's own
+    // buttons so that everything a click does happens.
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    space->setObjectName(QStringLiteral("PlayPauseShortcut"));
+    connect(space, &QShortcut::activated, this, [midi] {
+        QToolButton* b = midi->button(midi->mode() == static_cast<int>(MediaMode::Playing) ? MediaButton::Pause : MediaButton::Play);
+        if (b->isEnabled()) b->click();
+    });
     connect(midi, &MediaControl::completed, transport_, &Transport::Completed);
     connect(panel_->progress, &ProgressIndicator::clickedAt, transport_, &Transport::ProgressClicked);
     connect(panel_->tempoDown, &QToolButton::clicked, this, [this] { transport_->TempoStep(-1); });

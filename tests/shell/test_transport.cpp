@@ -1,0 +1,133 @@
+// The transport as singers use it: whatever they press, in whatever order, the time, the
+// progress bar, the tempo panel, the lyrics page and the next syllable agree with where the
+// song is.
+#include <QTest>
+
+#include <random>
+
+#include "numbers.h"
+#include "window.h"
+
+using namespace cantavo;
+using namespace cantavo::test;
+
+namespace {
+
+class Singing : public Window {
+protected:
+    Sequencer& sequencer() { return *window->sequencerControl().sequencer(); }
+
+    void press(MediaButton b) {
+        QToolButton* button = window->panel().midi->button(b);
+        if (button->isEnabled()) button->click();
+        QApplication::processEvents();
+    }
+
+    // What a singer sees must match what the song is doing.
+    void expectAgreement(const std::string& after) {
+        SCOPED_TRACE("after " + after);
+        const SongSession& s = window->session();
+        const SongModel& song = s.song;
+        const Sequencer& seq = sequencer();
+        const double ms = window->sequencerControl().position();
+        const bool end = seq.positionTicks() >= static_cast<double>(seq.lengthTicks());
+        EXPECT_EQ(window->panel().currentTime->text(), TimeText(end ? s.songLengthMs : ms)) << "position " << ms;
+        EXPECT_NEAR(window->panel().progress->fill(), end ? 100.0 : 100.0 * ms / s.songLengthMs, 0.6);
+        EXPECT_EQ(window->panel().tempo->text(), SignPosition(seq.tempoBpm()) + QStringLiteral(" bpm"));
+        // The next syllable is the first one not yet due (one poll may still owe one).
+        int due = 1;
+        while (due <= song.lyricCount && (end || song.lyricTick[due] <= seq.positionTicks())) ++due;
+        EXPECT_LE(s.lyricIndex, due);
+        EXPECT_GE(s.lyricIndex, due - 1);
+        int line = 0;
+        for (int i = 1; i < s.lyricIndex; ++i) line += song.lyricText[i].startsWith(QLatin1Char('\\')) || song.lyricText[i].startsWith(QLatin1Char('/'));
+        EXPECT_EQ(s.lineIndex, line);
+        const QStringList& lines = s.lines.lines;
+        EXPECT_EQ(window->lyricsWindow().surface().pilotText(), lines.value(std::max(1, line)));
+    }
+};
+
+}  // namespace
+
+TEST_F(Singing, RewindWhilePlayingKeepsTheDisplaysMoving) {
+    open(demoSong("twinkle"));
+    play();
+    advance(12.0);
+    press(MediaButton::Prev);
+    advance(6.0);
+    expectAgreement("|<< while playing");
+    EXPECT_NE(window->panel().currentTime->text(), QStringLiteral("00:00"));
+    EXPECT_GT(window->session().lyricIndex, 1);
+}
+
+TEST_F(Singing, PlayAfterTheEndStartsTheLyricsAgain) {
+    open(demoSong("twinkle"));
+    play();
+    advance(sequencer().lengthMs() / 1000.0 + 1.0);
+    ASSERT_EQ(sequencer().mode(), MediaMode::Stopped);
+    expectAgreement("the end");
+    play();
+    advance(3.0);
+    expectAgreement("Play after the end");
+    EXPECT_EQ(window->panel().currentTime->text(), QStringLiteral("00:03"));
+}
+
+TEST_F(Singing, NextMovesTheLyricsToTheEnd) {
+    open(demoSong("twinkle"));
+    play();
+    advance(2.0);
+    press(MediaButton::Next);
+    advance(0.1);
+    expectAgreement(">>|");
+    EXPECT_EQ(window->session().lyricIndex, window->session().song.lyricCount + 1);
+}
+
+TEST_F(Singing, ATempoSetWhileStoppedIsTheOneShownAndPlayed) {
+    open(demoSong("twinkle"));
+    window->panel().tempoUp->click();
+    window->panel().tempoUp->click();
+    play();
+    advance(0.5);
+    expectAgreement("tempo up twice while stopped, then Play");
+    EXPECT_EQ(window->panel().tempo->text(), SignPosition(sequencer().tempoBpm()) + QStringLiteral(" bpm"));
+}
+
+TEST_F(Singing, RandomSequencesOfActionsKeepEverythingInStep) {
+    open(demoSong("oh-susanna"));
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        std::mt19937 random(seed);
+        for (int step = 0; step < 60; ++step) {
+            std::string action;
+            switch (random() % 10) {
+            case 0: press(MediaButton::Play); action = "Play"; break;
+            case 1: press(MediaButton::Pause); action = "Pause"; break;
+            case 2: press(MediaButton::Stop); action = "Stop"; break;
+            case 3: press(MediaButton::Prev); action = "Prev"; break;
+            case 4: press(MediaButton::Next); action = "Next"; break;
+            case 5: press(random() % 2 ? MediaButton::Back : MediaButton::Step); action = "Back/Step"; break;
+            case 6: {
+                const double f = std::uniform_real_distribution<double>(0, 1)(random);
+                window->transport().ProgressClicked(f);
+                action = "jump to " + std::to_string(f);
+                break;
+            }
+            case 7: (random() % 2 ? window->panel().tempoUp : window->panel().tempoDown)->click(); action = "tempo"; break;
+            default: press(MediaButton::Play); advance(std::uniform_real_distribution<double>(0.5, 8)(random)); action = "Play and sing"; break;
+            }
+            advance(0.05);
+            expectAgreement("seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " + action);
+            if (HasFailure()) return;
+        }
+    }
+}
+
+TEST_F(Singing, SpacePlaysAndPausesFromAnywhereInTheWindow) {
+    open(demoSong("twinkle"));
+    window->panel().tempoUp->setFocus();
+    QTest::keyClick(window->panel().tempoUp, Qt::Key_Space);
+    QApplication::processEvents();
+    EXPECT_EQ(sequencer().mode(), MediaMode::Playing);
+    advance(1.0);
+    QTest::keyClick(&window->lyricsWindow(), Qt::Key_Space);
+    EXPECT_EQ(sequencer().mode(), MediaMode::Paused);
+}
