@@ -24,7 +24,7 @@ using namespace cantavo;
 
 namespace {
 
-using bench::varLen;
+using test::varLen;
 
 // One track: a note every eighth (240 ticks), and a tempo change every bar between 60 and
 // 200 bpm, `bars` bars long.

@@ -80,7 +80,7 @@ void Transport::Poll() {
     }
     // One tempo step per poll at most; the entries after the last change are 0.
     const int next = session_.tempoIndex + 1;
-    if (next <= kMaxTempoChanges && song.tempoTick[next] != 0 && session_.positionMs > song.tempoTick[next]) {
+    if (next <= song.tempoCount && song.tempoTick[next] != 0 && session_.positionMs > song.tempoTick[next]) {
         session_.tempoIndex = next;
         showTempo(song.tempoBpm[next]);
     }

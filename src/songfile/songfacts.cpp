@@ -12,6 +12,16 @@ QString JoinedTitle(const QString& songTitle) {
     return songTitle.split(QStringLiteral("\r\n")).join(QStringLiteral(" - "));
 }
 
+QString TitleSourceName(TitleSource source) {
+    switch (source) {
+    case TitleSource::Tags: return QStringLiteral("tags");
+    case TitleSource::TrackName: return QStringLiteral("track-name");
+    case TitleSource::FileName: return QStringLiteral("file-name");
+    case TitleSource::None: break;
+    }
+    return QStringLiteral("none");
+}
+
 QString LyricSourceName(LyricSource source) {
     switch (source) {
     case LyricSource::SoftKaraokeText: return QStringLiteral("text");
@@ -99,6 +109,7 @@ QJsonObject SongFactsJson(const SongModel& s, const LoadResult& r) {
     o[QStringLiteral("lengthMs")] = hasLength(s) ? qRound64(TicksToMs(s, s.lastEventTick)) : 0;
     o[QStringLiteral("length")] = hasLength(s) ? MinutesSeconds(TicksToMs(s, s.lastEventTick)) : QStringLiteral("- - -");
     o[QStringLiteral("source")] = LyricSourceName(s.lyricSource);
+    o[QStringLiteral("titleSource")] = TitleSourceName(s.titleSource);
     QJsonArray lyrics;
     for (int i = 1; i <= s.lyricCount; ++i)
         lyrics.append(QJsonObject{{QStringLiteral("tick"), s.lyricTick[i]}, {QStringLiteral("text"), s.lyricText[i]}});

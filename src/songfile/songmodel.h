@@ -3,37 +3,42 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 #include "songreaderror.h"
 
 namespace cantavo {
 
-// A fixed-capacity array indexed from 1, as the song's tables are everywhere in the program.
-// Element 0 exists but is never written; an index outside 1..Capacity is a read error,
-// so a song with more entries than a table holds fails to load instead of corrupting memory.
-template <typename T, int Capacity>
+// An array indexed from 1, as the song's tables are everywhere in the program. Element 0
+// exists but is never written. Writing grows the table as far as the song needs; reading past
+// what was written gives the empty value (the tempo map's "0 after the last change" relies
+// on it). An index below 1, or one beyond any song's size, is a read error, so a damaged
+// file fails to load instead of exhausting memory.
+template <typename T>
 class OneBased {
 public:
-    OneBased() : items_(Capacity + 1) {}
-    static constexpr int capacity() { return Capacity; }
+    static constexpr int kLimit = 4'000'000;
     T& operator[](int i) {
         check(i);
+        if (static_cast<size_t>(i) >= items_.size()) items_.resize(std::max(static_cast<size_t>(i) + 1, items_.size() * 2));
         return items_[static_cast<size_t>(i)];
     }
     const T& operator[](int i) const {
         check(i);
-        return items_[static_cast<size_t>(i)];
+        static const T empty{};
+        return static_cast<size_t>(i) < items_.size() ? items_[static_cast<size_t>(i)] : empty;
     }
-    void clear() { items_.assign(Capacity + 1, T{}); }
+    void clear() { items_.assign(1, T{}); }
 
 private:
     static void check(int i) {
-        if (i < 1 || i > Capacity) throw SongReadError(SongReadError::Kind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+        if (i < 1 || i > kLimit) throw SongReadError(SongReadError::Kind::SubscriptOutOfRange, QStringLiteral("Subscript out of range"));
     }
-    std::vector<T> items_;
+    std::vector<T> items_ = std::vector<T>(1);
 };
 
+// What the original tables held; songs may have more.
 inline constexpr int kMaxTempoChanges = 1000;
 inline constexpr int kMaxLyricEvents = 5000;
 inline constexpr int kMaxTitleLines = 10;
@@ -41,6 +46,9 @@ inline constexpr int kMaxTitleLines = 10;
 // Where the lyric list came from: the Soft Karaoke text events, or the fallback used for
 // files that carry their words as lyric meta events or as plain text events.
 enum class LyricSource { None, SoftKaraokeText, LyricEvents, TextEvents };
+
+// Where the song's title came from: its "@T" tags, its first track's name, or its file name.
+enum class TitleSource { None, Tags, TrackName, FileName };
 
 // The texts the reader puts on the panels of the main window and the Song Info dialog.
 // A null QString means the reader did not write that panel during this read.
@@ -61,9 +69,9 @@ struct SongModel {
     int division = 0;
 
     int tempoCount = 0;
-    OneBased<qint32, kMaxTempoChanges> tempoTick;
-    OneBased<qint32, kMaxTempoChanges> tempoMicros;
-    OneBased<qint32, kMaxTempoChanges> tempoBpm;
+    OneBased<qint32> tempoTick;
+    OneBased<qint32> tempoMicros;
+    OneBased<qint32> tempoBpm;
     qint32 maxBpm = 0;
 
     int timeSigNumerator = 0;
@@ -75,13 +83,14 @@ struct SongModel {
     QString songInfo;
 
     int lyricCount = 0;
-    OneBased<qint32, kMaxLyricEvents> lyricTick;
-    OneBased<QString, kMaxLyricEvents> lyricText;
+    OneBased<qint32> lyricTick;
+    OneBased<QString> lyricText;
     qint32 lyricTrackTime = 0;
 
-    OneBased<QString, kMaxTitleLines> titleLines;
+    OneBased<QString> titleLines;
 
     LyricSource lyricSource = LyricSource::None;
+    TitleSource titleSource = TitleSource::None;
     qint64 lastEventTick = 0;  // the latest end of any track, for the song's length
     SongPanelTexts panels;
 

@@ -1,5 +1,7 @@
 #include "songreader.h"
 
+#include <QFileInfo>
+
 #include <limits>
 #include <vector>
 
@@ -58,6 +60,7 @@ struct TrackTexts {
     std::vector<MetaEvent> texts;  // type 0x01 and 0x05, in file order
     int lyricEvents = 0;
     int plainTexts = 0;            // 0x01 events that are not tags
+    QByteArray name;               // the first sequence or track name (0x03)
 };
 
 // A first pass over every track, tolerant of damage: it learns the song's text encoding,
@@ -82,6 +85,12 @@ SongSurvey survey(SongFile& file, qint64 firstTrackAt) {
             while (more) {
                 more = walker.next(e);
                 if (!more) break;
+                if (e.type == 0x03 && tt.name.isEmpty()) {
+                    tt.name = e.data;
+                    bool multi = false;
+                    if (!IsValidUtf8(e.data, &multi)) allUtf8 = false;
+                    anyMultiByte = anyMultiByte || multi;
+                }
                 if (e.type != 0x01 && e.type != 0x05) continue;
                 bool multi = false;
                 if (!IsValidUtf8(e.data, &multi)) allUtf8 = false;
@@ -256,6 +265,25 @@ private:
     qint64 next_ = 0;
 };
 
+// A song without title tags is called by its first track's name (most ".mid" karaoke files
+// name their sequence there), else by its file name.
+void fallBackTitle(SongModel& m, const SongSurvey& s, const QString& path) {
+    if (!m.songTitle.isEmpty()) {
+        m.titleSource = TitleSource::Tags;
+        return;
+    }
+    QString name;
+    if (!s.tracks.empty()) name = DecodeSongText(s.tracks.front().name, s.encoding, true).simplified();
+    if (!name.isEmpty()) {
+        m.titleSource = TitleSource::TrackName;
+    } else {
+        name = QFileInfo(path).completeBaseName();
+        m.titleSource = TitleSource::FileName;
+    }
+    m.songTitle = name;
+    m.panels.title = name;
+}
+
 struct Header {
     bool midi = false;
     bool karaoke = false;
@@ -305,8 +333,10 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
         reader.readFirstTrack(firstTrackAt);
         bool found = h.karaoke && reader.readLyricTracks();
         if (!found) found = reader.readFallbackLyrics(h.karaoke ? 3 : 1);
+        if (found || h.karaoke) fallBackTitle(m, s, path);
         if (!found && !h.karaoke) {
             reader.finishLyricTrack();
+            fallBackTitle(m, s, path);
             if (reporter) reporter->showWarning(kNotKaraokeFileMessage);
             return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
         }

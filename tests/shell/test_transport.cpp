@@ -1,11 +1,14 @@
 // The transport as singers use it: whatever they press, in whatever order, the time, the
 // progress bar, the tempo panel, the lyrics page and the next syllable agree with where the
 // song is.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <random>
 
 #include "numbers.h"
+#include "smfbytes.h"
 #include "window.h"
 
 using namespace cantavo;
@@ -130,4 +133,28 @@ TEST_F(Singing, SpacePlaysAndPausesFromAnywhereInTheWindow) {
     advance(1.0);
     QTest::keyClick(&window->lyricsWindow(), Qt::Key_Space);
     EXPECT_EQ(sequencer().mode(), MediaMode::Paused);
+}
+
+TEST_F(Singing, ASongOfTwentyThousandSyllablesSingsToTheEnd) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.kar"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bigSong(5000, 20000, 1, 96));
+    f.close();
+    open(path);
+    const SongModel& song = window->session().song;
+    ASSERT_EQ(song.lyricCount, 20000);
+    ASSERT_EQ(song.tempoCount, 5000);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("long")) << "no title tag: the file name";
+    // Every syllable in turn, as the polls would hand them over.
+    for (int i = 1; i <= song.lyricCount; ++i) window->lyricsWindow().HighlightStep(song.lyricTick[i]);
+    EXPECT_EQ(window->session().lyricIndex, 20001);
+    EXPECT_EQ(window->session().lineIndex, 2500);
+    // And the music's own end, played from near it.
+    window->transport().ProgressClicked(0.999);
+    play();
+    advance(sequencer().lengthMs() * 0.002 / 1000.0 + 1.0);
+    EXPECT_EQ(sequencer().mode(), MediaMode::Stopped);
+    expectAgreement("the end of a long song");
 }
