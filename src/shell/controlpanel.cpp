@@ -1,6 +1,6 @@
 #include "controlpanel.h"
 
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -106,27 +106,36 @@ ControlPanel::ControlPanel(QWidget* parent) : QWidget(parent) {
     auto* label2 = new QLabel(QStringLiteral("MIDI"), this);
     label2->setObjectName(QStringLiteral("Label2"));
 
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    grid->addWidget(label2, 0, 0);
-    grid->addWidget(midi, 0, 1);
-    grid->addWidget(spin, 0, 2);
-    grid->addWidget(currentTime, 0, 3);
-    grid->addWidget(totalTime, 0, 4);
-    grid->addWidget(tempo, 0, 5);
-    grid->addWidget(progress, 0, 6, 1, 2);
-    grid->addWidget(label1, 1, 0);
-    grid->addWidget(wave, 1, 1);
-    grid->addWidget(waveStatus, 1, 2);
-    grid->addWidget(title, 1, 3, 1, 4);
+    // The progress bar has a row of its own: at any width it stays long enough to aim at.
+    // Each row is laid out on its own, so that no column of one row widens another.
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(6, 4, 6, 4);
+    rows->setSpacing(4);
+    rows->addWidget(progress);
+    auto* midiRow = new QHBoxLayout;
+    midiRow->setSpacing(6);
+    for (QWidget* w : std::initializer_list<QWidget*>{label2, midi, spin, currentTime, totalTime, tempo}) midiRow->addWidget(w);
+    midiRow->addStretch(1);
+    rows->addLayout(midiRow);
+    auto* waveRow = new QHBoxLayout;
+    waveRow->setSpacing(6);
+    for (QWidget* w : std::initializer_list<QWidget*>{label1, wave, waveStatus}) waveRow->addWidget(w);
+    waveRow->addWidget(title, 1);
+    rows->addLayout(waveRow);
+    label1->setMinimumWidth(std::max(label1->sizeHint().width(), label2->sizeHint().width()));
+    label2->setMinimumWidth(label1->minimumWidth());
+    // The title may be longer than the window is wide: it is cut, never the window widened.
+    title->setMinimumWidth(60);
+    title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* row = new QHBoxLayout;
     row->setSpacing(4);
-    for (int i : {0, 1, 2, 3, 4, 5, 7}) row->addWidget(buttons[i]);
-    grid->addLayout(row, 2, 0, 1, 8);
-    grid->setColumnStretch(6, 1);
-    grid->setColumnStretch(7, 1);
+    for (int i : {0, 1, 2, 3, 4, 5, 7}) {
+        // Equal shares of the row, so that all seven fit a small window.
+        buttons[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        buttons[i]->setMinimumWidth(buttons[i]->fontMetrics().horizontalAdvance(buttons[i]->text().remove(QLatin1Char('&'))) + 8);
+        row->addWidget(buttons[i], 1);
+    }
+    rows->addLayout(row);
 }
 
 }  // namespace cantavo

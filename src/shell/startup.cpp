@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QScreen>
 
 #include "dialogs.h"
@@ -24,7 +25,16 @@ SplashWindow::SplashWindow(QWidget* parent) : QLabel(parent) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Cantavo!"));
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
-    setPixmap(ProgramPicture(QSize(480, 270)));
+    QPixmap picture = ProgramPicture(QSize(480, 270));
+    {
+        QPainter p(&picture);
+        QFont f = p.font();
+        f.setPointSize(10);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(picture.rect().adjusted(0, 0, 0, -10), Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("Click or press a key to skip the intro"));
+    }
+    setPixmap(picture);
     setFocusPolicy(Qt::StrongFocus);
     music = new MediaControl(MediaControl::DeviceType::Sequencer, this);
     music->setObjectName(QStringLiteral("MMControl1"));

@@ -158,3 +158,27 @@ TEST_F(Singing, ASongOfTwentyThousandSyllablesSingsToTheEnd) {
     EXPECT_EQ(sequencer().mode(), MediaMode::Stopped);
     expectAgreement("the end of a long song");
 }
+
+// Grabs of the window at the sizes singers use, for a person to look at; the controls must
+// all stay on screen.
+TEST_F(Singing, EveryControlStaysVisibleFromSmallToLargeWindows) {
+    open(demoSong("oh-susanna"));
+    play();
+    advance(9.0);
+    for (QSize size : {QSize(640, 480), QSize(1280, 800), QSize(1920, 1080)}) {
+        SCOPED_TRACE(size.width());
+        window->resize(size);
+        QApplication::processEvents();
+        advance(0.1);
+        shot(QStringLiteral("window-%1x%2").arg(size.width()).arg(size.height()));
+        EXPECT_LE(window->width(), size.width()) << "the controls widened the window";
+        EXPECT_GE(window->panel().progress->width(), size.width() / 2) << "the progress bar is too short to aim at";
+        const QRect inside = window->rect();
+        for (QWidget* w : window->panel().findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(window.get()) || w->objectName().isEmpty()) continue;
+            const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+            EXPECT_TRUE(inside.contains(r)) << w->objectName().toStdString() << " is cut off";
+            EXPECT_GT(w->visibleRegion().boundingRect().width(), 0) << w->objectName().toStdString() << " is hidden";
+        }
+    }
+}
