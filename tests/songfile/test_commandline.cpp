@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include "commandline.h"
 #include "helpers.h"
@@ -41,6 +42,7 @@ TEST(CommandLine, InfoAsJson) {
     EXPECT_EQ(o[QStringLiteral("meter")].toString(), QStringLiteral("4/4"));
     EXPECT_EQ(o[QStringLiteral("key")].toString(), QStringLiteral("Eb Major"));
     EXPECT_EQ(o[QStringLiteral("source")].toString(), QStringLiteral("text"));
+    EXPECT_EQ(o[QStringLiteral("titleSource")].toString(), QStringLiteral("tags"));
     QJsonArray tempo = o[QStringLiteral("tempoMap")].toArray();
     ASSERT_EQ(tempo.size(), 2);
     EXPECT_EQ(tempo[1].toObject()[QStringLiteral("bpm")].toInt(), 130);
@@ -80,6 +82,38 @@ TEST(CommandLine, UsageErrors) {
     EXPECT_EQ(run({QStringLiteral("--bogus")}).status, 2);
     EXPECT_EQ(run({QStringLiteral("--help")}).status, 0);
     EXPECT_EQ(run({fixture("golden")}).status, -1);  // a song alone asks for the player
+    // A misused option prints what is wrong once, then the usage, and exits 2.
+    for (const QStringList& misuse : {QStringList{QStringLiteral("--json"), fixture("golden")},
+                                      QStringList{QStringLiteral("--seconds"), QStringLiteral("3"), fixture("golden")},
+                                      QStringList{QStringLiteral("--info"), QStringLiteral("--render"), fixture("golden")},
+                                      QStringList{QStringLiteral("--play"), QStringLiteral("--seconds"), QStringLiteral("x"), fixture("golden")}}) {
+        CliRun r = run(misuse);
+        EXPECT_EQ(r.status, 2) << misuse.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Usage:"))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    const CliRun bogus = run({QStringLiteral("--bogus")});
+    EXPECT_EQ(bogus.err.count(QStringLiteral("bogus")), 1) << bogus.err.toStdString();
+}
+
+// The program itself, with no display to start a window system on: options are checked
+// before any window system is needed.
+TEST(CommandLine, NoDisplayIsNeededToBeToldOfAMisusedOption) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    p.setProcessEnvironment(env);
+    for (const QStringList& args : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--json"), fixture("golden")}}) {
+        p.start(QStringLiteral(CANTAVO_PROGRAM_DIR "/cantavo"), args);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "it crashed";
+        EXPECT_EQ(p.exitCode(), 2);
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("Usage:"))) << err.toStdString();
+        EXPECT_FALSE(err.contains(QStringLiteral("xcb"))) << err.toStdString();
+    }
 }
 
 TEST(CommandLine, RenderWritesAWaveFile) {
