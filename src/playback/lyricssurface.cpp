@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace cantavo {
 
 LyricsSurface::LyricsSurface(QWidget* parent) : QWidget(parent) {
@@ -74,25 +76,86 @@ int LyricsSurface::highlightWidth() const { return QFontMetrics(font_).horizonta
 
 int LyricsSurface::pilotPrefixWidth(int chars) const { return QFontMetrics(font_).horizontalAdvance(pilot_.left(chars)); }
 
+QList<LyricsSurface::Piece> LyricsSurface::wrap(const QString& text) const {
+    const QFontMetrics fm(font_);
+    const int room = std::max(1, width() - 2 * kMargin);
+    QList<Piece> pieces;
+    int start = 0;
+    const int n = static_cast<int>(text.size());
+    while (start < n) {
+        if (fm.horizontalAdvance(text.mid(start)) <= room) {
+            pieces.append({start, n - start});
+            break;
+        }
+        // The last blank after which the row still fits; a word longer than a row is cut
+        // where it fills it.
+        int end = -1;
+        for (int i = start + 1; i < n; ++i) {
+            if (text[i] == QLatin1Char(' ') && fm.horizontalAdvance(text.mid(start, i - start)) <= room) end = i + 1;
+            else if (fm.horizontalAdvance(text.mid(start, i - start)) > room) break;
+        }
+        if (end < 0) {
+            end = start + 1;
+            while (end < n && fm.horizontalAdvance(text.mid(start, end + 1 - start)) <= room) ++end;
+        }
+        pieces.append({start, end - start});
+        start = end;
+    }
+    if (pieces.isEmpty()) pieces.append({0, 0});
+    return pieces;
+}
+
+int LyricsSurface::pageRows() const {
+    int rows = 1 + static_cast<int>(wrap(pilot_).size());
+    for (const QString& line : following_) rows += static_cast<int>(wrap(line).size());
+    return rows;
+}
+
+int LyricsSurface::wholeRows() const {
+    const QFontMetrics fm(font_);
+    int rows = 0;
+    while (baseline(rows) + fm.descent() <= height()) ++rows;
+    return rows;
+}
+
+int LyricsSurface::drawWrapped(QPainter& p, const QString& text, int row, const QList<Piece>& pieces) const {
+    const int last = wholeRows() - 1;
+    for (const Piece& piece : pieces) {
+        if (row > last) break;
+        p.drawText(kMargin, baseline(row), text.mid(piece.start, piece.length));
+        ++row;
+    }
+    return row;
+}
+
 void LyricsSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), back_);
     if (!bitmap_.isNull()) p.drawPixmap(0, 0, bitmap_);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(font_);
-    // Lines wider than the surface are clipped at its right edge.
     p.setClipRect(rect());
+    // The pilot line and the highlight over it are cut into the same pieces, each piece
+    // drawn from the same point: the highlight stays on its syllables in any font.
+    const QList<Piece> pilotPieces = wrap(pilot_);
     p.setPen(pilotColor_);
-    p.drawText(kMargin, baseline(1), pilot_);
+    int row = drawWrapped(p, pilot_, 1, pilotPieces);
     p.setPen(textColor_);
-    for (int i = 0; i < following_.size(); ++i) {
-        const int y = baseline(2 + i);
-        if (y - rowHeight() > height()) break;
-        p.drawText(kMargin, y, following_[i]);
+    for (const QString& line : following_) {
+        if (row >= wholeRows()) break;
+        row = drawWrapped(p, line, row, wrap(line));
     }
-    if (!highlight_.isEmpty()) {
-        p.setPen(highlightColor_);
-        p.drawText(kMargin, baseline(highlightRow_), highlight_);
+    if (highlight_.isEmpty()) return;
+    p.setPen(highlightColor_);
+    if (highlightRow_ == 1) {
+        QList<Piece> pieces;
+        for (const Piece& piece : pilotPieces)
+            if (piece.start < highlight_.size()) pieces.append({piece.start, std::min(piece.length, static_cast<int>(highlight_.size()) - piece.start)});
+        // What goes past the pilot line (it should not) goes on the last row.
+        if (!pieces.isEmpty()) pieces.last().length = static_cast<int>(highlight_.size()) - pieces.last().start;
+        drawWrapped(p, highlight_, 1, pieces);
+    } else {
+        drawWrapped(p, highlight_, row, wrap(highlight_));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QFont>
 #include <QPixmap>
 #include <QStringList>
@@ -45,11 +46,25 @@ public:
     int highlightWidth() const;
     int pilotPrefixWidth(int chars) const;
 
+    // A line wider than the surface wraps at a blank onto the next row; these are the
+    // pieces (start and length in the line) of `text` at the surface's current width.
+    struct Piece {
+        int start;
+        int length;
+    };
+    QList<Piece> wrap(const QString& text) const;
+    // The rows the page needs, and how many whole rows the surface shows.
+    int pageRows() const;
+    int wholeRows() const;
+
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     int baseline(int row) const;
+    // Draws `text` wrapped from `row` on; returns the row after it. Rows that would be cut
+    // at the bottom are not drawn.
+    int drawWrapped(QPainter& p, const QString& text, int row, const QList<Piece>& pieces) const;
 
     QFont font_;
     QColor back_{Qt::black};

@@ -149,10 +149,14 @@ bool MediaControl::setCommand(const QString& command) {
 }
 
 void MediaControl::setTimeFormat(int format) {
-    if (device_) device_->timeFormat = format == 0 ? TimeFormat::Milliseconds : TimeFormat::SongPointer;
+    if (device()) device_->timeFormat = format == 0 ? TimeFormat::Milliseconds : TimeFormat::SongPointer;
 }
 
-int MediaControl::timeFormat() const { return device_ && device_->timeFormat == TimeFormat::SongPointer ? 1 : 0; }
+MediaDevice* MediaControl::device() const {
+    return device_ && MediaRegistry::instance().find(openedElement_) == device_ ? device_ : nullptr;
+}
+
+int MediaControl::timeFormat() const { return device() && device_->timeFormat == TimeFormat::SongPointer ? 1 : 0; }
 
 double MediaControl::length() const {
     if (Sequencer* s = sequencer()) return timeFormat() == 0 ? std::round(s->lengthMs()) : s->lengthSixteenths();

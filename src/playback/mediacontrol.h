@@ -52,9 +52,11 @@ public:
     int updateInterval() const { return interval_; }
 
     QToolButton* button(MediaButton b) const { return buttons_[static_cast<size_t>(b)]; }
-    MediaDevice* device() const { return device_; }
-    Sequencer* sequencer() const { return device_ ? device_->sequencer.get() : nullptr; }
-    WaveDevice* wave() const { return device_ ? device_->wave.get() : nullptr; }
+    // The open device, or null once it was closed, here or by a command string to the
+    // same element.
+    MediaDevice* device() const;
+    Sequencer* sequencer() const { return device() ? device()->sequencer.get() : nullptr; }
+    WaveDevice* wave() const { return device() ? device()->wave.get() : nullptr; }
 
     // Enables the buttons the current mode allows.
     void refreshButtons();
