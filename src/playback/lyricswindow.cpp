@@ -2,9 +2,9 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QVBoxLayout>
 
+#include "fontcolordialog.h"
 #include "songsession.h"
 
 namespace cantavo {
@@ -148,11 +148,9 @@ void LyricsWindow::applyBackColor(const QColor& c) {
 void LyricsWindow::FontsAndColors() {
     QFont f = lyricsFont();
     f.setStrikeOut(settings.fontStrikethru);
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, f, this, QStringLiteral("Fonts and Colors"));
-    if (!ok) return;
-    const QColor color = QColorDialog::getColor(settings.textColor, this, QStringLiteral("Text Color"));
-    applyFont(chosen, color);
+    FontColorDialog dialog(f, settings.textColor, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    applyFont(dialog.selectedFont(), dialog.selectedColor());
 }
 
 void LyricsWindow::ChooseBitmap() {

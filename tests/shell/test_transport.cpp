@@ -2,11 +2,14 @@
 // progress bar, the tempo panel, the lyrics page and the next syllable agree with where the
 // song is.
 #include <QFile>
+#include <QFontDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <random>
 
+#include "fontcolordialog.h"
 #include "numbers.h"
 #include "smfbytes.h"
 #include "window.h"
@@ -181,4 +184,38 @@ TEST_F(Singing, EveryControlStaysVisibleFromSmallToLargeWindows) {
             EXPECT_GT(w->visibleRegion().boundingRect().width(), 0) << w->objectName().toStdString() << " is hidden";
         }
     }
+}
+
+// One dialog for the font, its effects and the colour, with room for all of it; OK ends it.
+TEST_F(Singing, FontsAndColorsIsOneRoomyDialog) {
+    open(demoSong("twinkle"));
+    bool seen = false, anotherAfterOk = false;
+    QTimer::singleShot(100, [&] {
+        auto* d = qobject_cast<FontColorDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        seen = true;
+        d->grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/fonts-and-colors.png"));
+        EXPECT_GE(d->width(), d->minimumSizeHint().width());
+        EXPECT_GE(d->height(), d->minimumSizeHint().height());
+        for (QWidget* w : d->fontPart()->findChildren<QWidget*>())
+            if (w->isVisible() && w->inherits("QListView"))
+                EXPECT_GE(w->height(), 60) << "a list is squeezed";
+        QFont f = d->fontPart()->currentFont();
+        f.setPointSize(30);
+        d->fontPart()->setCurrentFont(f);
+        d->setSelectedColor(QColor(10, 200, 30));
+        d->accept();
+        QTimer::singleShot(200, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                anotherAfterOk = true;
+                w->close();
+            }
+        });
+    });
+    window->commands()[QStringLiteral("fo")]->trigger();
+    QTest::qWait(400);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(anotherAfterOk) << "a second dialog followed OK";
+    EXPECT_EQ(window->lyricsWindow().settings.textColor, QColor(10, 200, 30));
+    EXPECT_EQ(window->lyricsWindow().settings.fontSize, 30);
 }
