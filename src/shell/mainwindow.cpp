@@ -207,6 +207,25 @@ void MainWindow::buildMenus() {
     info->addAction(c[QStringLiteral("ifa2")]);
 }
 
+QIcon FadedWhenDisabled(const QIcon& icon) {
+    // Grey icons look the same in grey: a disabled button is shown faint instead.
+    QIcon out;
+    for (int size : {16, 22, 24, 32, 48}) {
+        const QPixmap normal = icon.pixmap(size, size);
+        if (normal.isNull()) continue;
+        out.addPixmap(normal, QIcon::Normal);
+        QPixmap faint(normal.size());
+        faint.setDevicePixelRatio(normal.devicePixelRatio());
+        faint.fill(Qt::transparent);
+        QPainter p(&faint);
+        p.setOpacity(0.25);
+        p.drawPixmap(0, 0, normal);
+        p.end();
+        out.addPixmap(faint, QIcon::Disabled);
+    }
+    return out;
+}
+
 void MainWindow::buildToolbar() {
     toolbar_ = addToolBar(QStringLiteral("Toolbar"));
     toolbar_->setObjectName(QStringLiteral("Toolbar1"));
@@ -242,7 +261,7 @@ void MainWindow::buildToolbar() {
         QAction* a = (*commands_)[QStringLiteral("tb%1").arg(b)];
         const int i = b / 2 - 1;
         const QIcon stand = i < 6 ? style()->standardIcon(fallback[i]) : drawn[i];
-        a->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[i]), stand));
+        a->setIcon(FadedWhenDisabled(QIcon::fromTheme(QString::fromLatin1(icons[i]), stand)));
         toolbar_->addAction(a);
     }
 }

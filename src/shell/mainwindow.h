@@ -22,6 +22,9 @@ namespace cantavo {
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
 // transport ask for.
+// A toolbar icon whose disabled form is clearly faint, whatever its colours.
+QIcon FadedWhenDisabled(const QIcon& icon);
+
 class MainWindow : public QMainWindow, public SessionView {
     Q_OBJECT
 public:

@@ -219,3 +219,24 @@ TEST_F(Singing, FontsAndColorsIsOneRoomyDialog) {
     EXPECT_EQ(window->lyricsWindow().settings.textColor, QColor(10, 200, 30));
     EXPECT_EQ(window->lyricsWindow().settings.fontSize, 30);
 }
+
+// The buttons of what cannot be used yet look it: their icons are faint.
+TEST_F(Singing, DisabledToolbarButtonsLookDisabled) {
+    const auto opacity = [](const QImage& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) sum += image.pixelColor(x, y).alphaF();
+        return sum;
+    };
+    open(demoSong("twinkle"));
+    window->toolbar().grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/toolbar.png"));
+    for (const char* name : {"tb4", "tb6", "tb8", "tb10", "tb12"}) {
+        QAction* a = window->commands()[QString::fromLatin1(name)];
+        for (QWidget* w : a->associatedObjects().isEmpty() ? QList<QWidget*>{} : QList<QWidget*>{window->toolbar().widgetForAction(a)})
+            EXPECT_FALSE(w->isEnabled()) << name << " button is enabled";
+        ASSERT_FALSE(a->isEnabled()) << name;
+        const double normal = opacity(a->icon().pixmap(24, QIcon::Normal).toImage());
+        const double disabled = opacity(a->icon().pixmap(24, QIcon::Disabled).toImage());
+        EXPECT_LT(disabled, normal * 0.4) << name << " does not look disabled";
+    }
+}
