@@ -102,13 +102,4 @@ bool IsValidUtf8(const QByteArray& bytes, bool* multiByte) {
     return true;
 }
 
-QString DecodeSongText(const QByteArray& bytes, TextEncoding encoding, bool useTable) {
-    if (encoding == TextEncoding::Utf8) {
-        QByteArray copy = bytes;
-        if (useTable) copy.replace('\0', ' ');
-        return QString::fromUtf8(copy);
-    }
-    return useTable ? ConvertOemChars(bytes) : DecodeWindows1252(bytes);
-}
-
 }  // namespace cantavo

@@ -5,10 +5,6 @@
 
 namespace cantavo {
 
-// How a song's 8-bit texts become Unicode. Most karaoke files were written with the
-// DOS code page in mind (the character table); files from current tools are UTF-8.
-enum class TextEncoding { CharacterTable, Utf8 };
-
 // The character table first, every other byte as Windows-1252. The text keeps its length:
 // one character per byte. A zero byte becomes a blank.
 QString ConvertOemChars(const QByteArray& bytes);
@@ -19,8 +15,5 @@ QString DecodeWindows1252(const QByteArray& bytes);
 // True when `bytes` is valid UTF-8; `multiByte` tells whether it holds any sequence of
 // two or more bytes.
 bool IsValidUtf8(const QByteArray& bytes, bool* multiByte);
-
-// Decodes one text event of a song under the song's encoding.
-QString DecodeSongText(const QByteArray& bytes, TextEncoding encoding, bool useTable);
 
 }  // namespace cantavo

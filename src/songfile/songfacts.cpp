@@ -110,6 +110,7 @@ QJsonObject SongFactsJson(const SongModel& s, const LoadResult& r) {
     o[QStringLiteral("length")] = hasLength(s) ? MinutesSeconds(TicksToMs(s, s.lastEventTick)) : QStringLiteral("- - -");
     o[QStringLiteral("source")] = LyricSourceName(s.lyricSource);
     o[QStringLiteral("titleSource")] = TitleSourceName(s.titleSource);
+    o[QStringLiteral("encoding")] = s.encoding;
     QJsonArray lyrics;
     for (int i = 1; i <= s.lyricCount; ++i)
         lyrics.append(QJsonObject{{QStringLiteral("tick"), s.lyricTick[i]}, {QStringLiteral("text"), s.lyricText[i]}});

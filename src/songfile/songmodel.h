@@ -91,6 +91,7 @@ struct SongModel {
 
     LyricSource lyricSource = LyricSource::None;
     TitleSource titleSource = TitleSource::None;
+    QString encoding;  // the name of the encoding the texts were read in (SongEncoding::name)
     qint64 lastEventTick = 0;  // the latest end of any track, for the song's length
     SongPanelTexts panels;
 

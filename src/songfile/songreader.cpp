@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chartable.h"
+#include "songencoding.h"
 #include "karaoketext.h"
 #include "numbers.h"
 #include "trackwalker.h"
@@ -68,13 +69,14 @@ struct TrackTexts {
 // just stops the pass; the reading proper reports errors in the tracks it reads.
 struct SongSurvey {
     std::vector<TrackTexts> tracks;
-    TextEncoding encoding = TextEncoding::CharacterTable;
+    SongEncoding encoding;
     qint64 lastTick = 0;
 };
 
-SongSurvey survey(SongFile& file, qint64 firstTrackAt) {
+// `forced`: the encoding the user chose for this song; empty for the automatic choice.
+SongSurvey survey(SongFile& file, qint64 firstTrackAt, const QString& forced) {
     SongSurvey s;
-    bool allUtf8 = true, anyMultiByte = false;
+    QList<QByteArray> texts;
     TrackWalker walker(file);
     qint64 from = firstTrackAt;
     try {
@@ -85,16 +87,12 @@ SongSurvey survey(SongFile& file, qint64 firstTrackAt) {
             while (more) {
                 more = walker.next(e);
                 if (!more) break;
-                if (e.type == 0x03 && tt.name.isEmpty()) {
-                    tt.name = e.data;
-                    bool multi = false;
-                    if (!IsValidUtf8(e.data, &multi)) allUtf8 = false;
-                    anyMultiByte = anyMultiByte || multi;
+                if (e.type == 0x03) {
+                    if (tt.name.isEmpty()) tt.name = e.data;
+                    texts.append(e.data);
                 }
                 if (e.type != 0x01 && e.type != 0x05) continue;
-                bool multi = false;
-                if (!IsValidUtf8(e.data, &multi)) allUtf8 = false;
-                anyMultiByte = anyMultiByte || multi;
+                texts.append(e.data);
                 if (e.type == 0x05) ++tt.lyricEvents;
                 else if (!e.data.startsWith('@')) ++tt.plainTexts;
                 tt.texts.push_back(e);
@@ -106,7 +104,7 @@ SongSurvey survey(SongFile& file, qint64 firstTrackAt) {
     } catch (const SongReadError&) {
         s.lastTick = std::max(s.lastTick, walker.tick());
     }
-    if (allUtf8 && anyMultiByte) s.encoding = TextEncoding::Utf8;
+    s.encoding = forced.isEmpty() ? DetectSongEncoding(texts) : SongEncoding::fromName(forced);
     return s;
 }
 
@@ -311,7 +309,7 @@ Header readHeader(SongFile& f, SongModel& m) {
 
 }  // namespace
 
-LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& m, SongReadReporter* reporter) {
+LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& m, SongReadReporter* reporter, const QString& encoding) {
     SongFile file(data);
     m.panels.tempo = QStringLiteral("- - -");
     m.songInfo.clear();
@@ -327,8 +325,9 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
         }
         m.panels.tracks = SignPosition(m.trackCount);
         const qint64 firstTrackAt = file.position();
-        SongSurvey s = survey(file, firstTrackAt);
+        SongSurvey s = survey(file, firstTrackAt, encoding);
         m.lastEventTick = s.lastTick;
+        m.encoding = s.encoding.name();
         Reader reader(file, m, s);
         reader.readFirstTrack(firstTrackAt);
         bool found = h.karaoke && reader.readLyricTracks();
@@ -346,14 +345,14 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
     }
 }
 
-LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter) {
+LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter, const QString& encoding) {
     QByteArray data;
     try {
         data = SongFile::readAll(path);
     } catch (const SongReadError& e) {
         return {LoadStatus::ReadFailed, e.message()};
     }
-    return LoadSongData(data, path, model, reporter);
+    return LoadSongData(data, path, model, reporter, encoding);
 }
 
 LoadResult ScanSongTitlesData(const QByteArray& data, SongModel& m) {
@@ -378,7 +377,7 @@ LoadResult ScanSongTitlesData(const QByteArray& data, SongModel& m) {
             return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
         }
         const qint64 firstTrackAt = file.position();
-        TextEncoding encoding = survey(file, firstTrackAt).encoding;
+        const SongEncoding encoding = survey(file, firstTrackAt, {}).encoding;
         TrackWalker walker(file);
         qint64 from = firstTrackAt;
         for (int k = 1; k <= 3 && walker.beginTrack(from); ++k) {

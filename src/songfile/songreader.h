@@ -35,10 +35,12 @@ extern const QString kNotKaraokeFileMessage;
 extern const QString kNotMidiFileTitle;
 extern const QString kNotKaraokeFileTitle;
 
-// Reads a song into the model (which the caller has emptied). Never throws.
-LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter = nullptr);
+// Reads a song into the model (which the caller has emptied). Never throws. `encoding`
+// names the encoding of the song's texts (see SongEncoding); empty: chosen from the texts.
+LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter = nullptr, const QString& encoding = {});
 // The same on bytes already in memory (`path` is only what the reporter is given).
-LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& model, SongReadReporter* reporter = nullptr);
+LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& model, SongReadReporter* reporter = nullptr,
+                        const QString& encoding = {});
 
 // Learns the title lines of a file that is not being played: only `titleLines` changes.
 // Errors are returned, not shown.

@@ -3,6 +3,7 @@
 #include "bytereader.h"
 #include "chartable.h"
 #include "helpers.h"
+#include "songencoding.h"
 #include "numbers.h"
 
 using namespace cantavo;
@@ -86,7 +87,7 @@ TEST(CharacterTable, Utf8Detection) {
     EXPECT_FALSE(IsValidUtf8(hex("c0af"), nullptr));        // overlong
     EXPECT_FALSE(IsValidUtf8(hex("eda080"), nullptr));      // surrogate
     EXPECT_FALSE(IsValidUtf8(hex("e282"), nullptr));        // cut off
-    EXPECT_EQ(DecodeSongText(hex("c3a700"), TextEncoding::Utf8, true), QStringLiteral("ç "));
+    EXPECT_EQ(DecodeSongText(hex("c3a700"), SongEncoding{"UTF-8"}, true), QStringLiteral("ç "));
 }
 
 TEST(Numbers, SignPositionRoundingAndTime) {

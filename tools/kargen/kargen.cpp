@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+
+#include <iconv.h>
 #include <vector>
 
 namespace {
@@ -80,6 +82,25 @@ std::vector<std::string> splitWords(const std::string& s, int line) {
     return out;
 }
 
+// The code page the score's strings are written in (set by `encoding`); empty: as typed.
+std::string textEncoding;
+
+// Converts the UTF-8 of the score into `textEncoding`.
+Bytes encoded(const Bytes& utf8, int line) {
+    if (textEncoding.empty()) return utf8;
+    iconv_t cd = iconv_open(textEncoding.c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) fail(line, "unknown encoding " + textEncoding);
+    std::string in(utf8.begin(), utf8.end());
+    std::string out(in.size() * 4 + 16, '\0');
+    char* src = in.data();
+    char* dst = out.data();
+    size_t left = in.size(), room = out.size();
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1)) fail(line, "a string cannot be written in " + textEncoding);
+    return Bytes(out.data(), dst);
+}
+
 // A quoted string with <HH> escapes for raw bytes.
 Bytes stringBytes(const std::string& word, int line) {
     if (word.size() < 2 || word.front() != '"' || word.back() != '"') fail(line, "expected a quoted string: " + word);
@@ -93,7 +114,7 @@ Bytes stringBytes(const std::string& word, int line) {
             out.push_back(static_cast<uint8_t>(word[i]));
         }
     }
-    return out;
+    return encoded(out, line);
 }
 
 long number(const std::string& w, int line) {
@@ -277,6 +298,7 @@ private:
         if (cmd == "format") { need(1); song_.format = static_cast<int>(number(w[1], line)); return; }
         if (cmd == "header-tag") { need(1); song_.headerTag = w[1]; return; }
         if (cmd == "declare-tracks") { need(1); song_.declaredTracks = static_cast<int>(number(w[1], line)); return; }
+        if (cmd == "encoding") { need(1); textEncoding = w[1]; return; }
         if (cmd == "transpose") { need(1); song_.transpose = static_cast<int>(number(w[1], line)); return; }
         if (cmd == "trailing") { song_.trailing = hexBytes(w, 1, line); return; }
         if (cmd == "truncate") { need(1); song_.truncateTo = number(w[1], line); return; }

@@ -1,0 +1,210 @@
+#include "songencoding.h"
+
+#include <QStringDecoder>
+
+#include <uchardet.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "chartable.h"
+
+namespace cantavo {
+
+namespace {
+
+// A code page the detector weighs: the scripts its texts are written in, and for the Latin
+// ones the accented letters their languages use (a text of another language read through
+// it shows letters from outside the set, or symbols inside words).
+struct Candidate {
+    const char* codePage;
+    const char* label;
+    QList<QChar::Script> scripts;
+    QString latinLetters;  // lower case; empty for the other scripts
+    int bytesPerChar;      // 2 for the double-byte code pages
+};
+
+const QList<Candidate>& candidates() {
+    static const QList<Candidate> list = {
+        {"windows-1252", "Western (Windows-1252)", {QChar::Script_Latin}, QStringLiteral("àáâãäåæçèéêëìíîïñòóôõöøùúûüÿßœšž"), 1},
+        {"windows-1250", "Central European (Windows-1250)", {QChar::Script_Latin},
+         QStringLiteral("áäâăąćčďđéěęëíîĺľłńňóôöőŕřśşšťţúůüűýźżž"), 1},
+        {"windows-1254", "Turkish (Windows-1254)", {QChar::Script_Latin}, QStringLiteral("âçğıîöşûüéèàáíóú"), 1},
+        {"windows-1257", "Baltic (Windows-1257)", {QChar::Script_Latin}, QStringLiteral("āąčēėęģīįķļņōõöšūųüž"), 1},
+        {"windows-1258", "Vietnamese (Windows-1258)", {QChar::Script_Latin}, QStringLiteral("àáâãèéêìíòóôõùúýăđơư"), 1},
+        {"windows-1251", "Cyrillic (Windows-1251)", {QChar::Script_Cyrillic}, {}, 1},
+        {"windows-1253", "Greek (Windows-1253)", {QChar::Script_Greek}, {}, 1},
+        {"windows-1255", "Hebrew (Windows-1255)", {QChar::Script_Hebrew}, {}, 1},
+        {"windows-1256", "Arabic (Windows-1256)", {QChar::Script_Arabic}, {}, 1},
+        {"windows-874", "Thai (Windows-874)", {QChar::Script_Thai}, {}, 1},
+        {"Shift_JIS", "Japanese (Shift-JIS)", {QChar::Script_Han, QChar::Script_Hiragana, QChar::Script_Katakana}, {}, 2},
+        {"GBK", "Chinese Simplified (GBK)", {QChar::Script_Han}, {}, 2},
+        {"Big5", "Chinese Traditional (Big5)", {QChar::Script_Han}, {}, 2},
+        {"EUC-KR", "Korean (EUC-KR)", {QChar::Script_Hangul, QChar::Script_Han}, {}, 2},
+    };
+    return list;
+}
+
+// What uchardet answers, in the names above; empty for anything else.
+QByteArray fromUchardet(const QByteArray& sample) {
+    uchardet_t u = uchardet_new();
+    uchardet_handle_data(u, sample.constData(), static_cast<size_t>(sample.size()));
+    uchardet_data_end(u);
+    const QByteArray answer = QByteArray(uchardet_get_charset(u)).toUpper();
+    uchardet_delete(u);
+    static const QList<QPair<QByteArray, QByteArray>> names = {
+        {"WINDOWS-1250", "windows-1250"}, {"ISO-8859-2", "windows-1250"}, {"WINDOWS-1251", "windows-1251"}, {"ISO-8859-5", "windows-1251"},
+        {"WINDOWS-1253", "windows-1253"}, {"ISO-8859-7", "windows-1253"}, {"WINDOWS-1254", "windows-1254"}, {"ISO-8859-9", "windows-1254"},
+        {"WINDOWS-1255", "windows-1255"}, {"ISO-8859-8", "windows-1255"}, {"WINDOWS-1256", "windows-1256"}, {"ISO-8859-6", "windows-1256"},
+        {"WINDOWS-1257", "windows-1257"}, {"ISO-8859-13", "windows-1257"}, {"WINDOWS-1258", "windows-1258"}, {"TIS-620", "windows-874"},
+        {"WINDOWS-874", "windows-874"}, {"ISO-8859-11", "windows-874"}, {"SHIFT_JIS", "Shift_JIS"}, {"GB18030", "GBK"},
+        {"GB2312", "GBK"}, {"GBK", "GBK"}, {"BIG5", "Big5"}, {"EUC-KR", "EUC-KR"}, {"UHC", "EUC-KR"},
+        {"WINDOWS-1252", "windows-1252"}, {"ISO-8859-1", "windows-1252"}, {"ISO-8859-15", "windows-1252"},
+    };
+    for (const auto& [from, to] : names)
+        if (answer == from) return to;
+    return {};
+}
+
+bool isWordChar(QChar c) { return c.isLetter() || c.isMark(); }
+
+// How well `text` reads as a text of the candidate: each non-ASCII letter in the candidate's
+// scripts counts for the bytes it came from; letters of other scripts, and symbols inside
+// words, count against. Latin words carry most of their letters in ASCII: a run of accented
+// letters is a text of another script seen through a Latin code page. -1: not a text at all.
+double plausibility(const QString& text, const Candidate& c) {
+    double score = 0;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar ch = text[i];
+        if (ch.unicode() < 0x80) {
+            ++i;
+            continue;
+        }
+        if (ch == QChar::ReplacementCharacter || ch.category() == QChar::Other_Control || ch.category() == QChar::Other_NotAssigned ||
+            ch.category() == QChar::Other_PrivateUse)
+            return -1;
+        if (!isWordChar(ch)) {
+            const bool inside = i > 0 && i + 1 < n && isWordChar(text[i - 1]) && isWordChar(text[i + 1]);
+            if (inside) score -= 3;
+            ++i;
+            continue;
+        }
+        // A whole word at a time.
+        qsizetype start = i;
+        while (start > 0 && isWordChar(text[start - 1])) --start;
+        qsizetype end = i;
+        while (end < n && isWordChar(text[end])) ++end;
+        int ascii = 0, native = 0, foreign = 0, run = 0, longestRun = 0, asciiLetters = 0;
+        for (qsizetype k = start; k < end; ++k) {
+            const QChar w = text[k];
+            if (w.unicode() < 0x80) {
+                ++ascii;
+                asciiLetters += w.isLetter();
+                run = 0;
+                continue;
+            }
+            ++run;
+            longestRun = std::max(longestRun, run);
+            if (w.isMark() && w.script() == QChar::Script_Inherited) {
+                native += k > start;  // a combining mark on a letter
+                continue;
+            }
+            const bool inScript = c.scripts.contains(w.script());
+            if (!inScript) ++foreign;
+            else if (!c.latinLetters.isEmpty()) native += c.latinLetters.contains(w.toLower()) ? 1 : 0;
+            else ++native;
+        }
+        // Words of other scripts do not mix in Latin letters.
+        if (c.latinLetters.isEmpty() && asciiLetters > 0) {
+            foreign += native;
+            native = 0;
+        }
+        double word = native * c.bytesPerChar - 3.0 * foreign * c.bytesPerChar;
+        if (!c.latinLetters.isEmpty() && longestRun >= 3 && longestRun * 2 > ascii) word -= 2.0 * longestRun;
+        score += word;
+        i = end;
+    }
+    return score;
+}
+
+}  // namespace
+
+QString SongEncoding::name() const { return codePage.isEmpty() ? QStringLiteral("character-table") : QString::fromLatin1(codePage); }
+
+SongEncoding SongEncoding::fromName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String("character-table")) return {};
+    if (name.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0) return {"UTF-8"};
+    for (const Candidate& c : candidates())
+        if (name.compare(QLatin1String(c.codePage), Qt::CaseInsensitive) == 0) return {c.codePage};
+    return {};
+}
+
+QList<EncodingChoice> SongEncodingChoices() {
+    QList<EncodingChoice> out{{QStringLiteral("character-table"), QStringLiteral("Western (DOS characters and Windows-1252)")},
+                              {QStringLiteral("UTF-8"), QStringLiteral("Unicode (UTF-8)")}};
+    for (const Candidate& c : candidates())
+        if (qstrcmp(c.codePage, "windows-1252") != 0) out.append({QString::fromLatin1(c.codePage), QString::fromLatin1(c.label)});
+    return out;
+}
+
+QString DecodeSongText(const QByteArray& bytes, const SongEncoding& encoding, bool useTable) {
+    if (encoding.isCharacterTable()) return useTable ? ConvertOemChars(bytes) : DecodeWindows1252(bytes);
+    QByteArray copy = bytes;
+    if (useTable) copy.replace('\0', ' ');
+    if (encoding.codePage == "UTF-8") return QString::fromUtf8(copy);
+    QStringDecoder decoder(encoding.codePage.constData());
+    if (!decoder.isValid()) return ConvertOemChars(bytes);
+    return decoder.decode(copy);
+}
+
+SongEncoding DetectSongEncoding(const QList<QByteArray>& texts) {
+    QByteArray sample;
+    bool allUtf8 = true, multiByte = false, high = false;
+    for (QByteArray t : texts) {
+        // A tag's letter ("@T", "@I") is not part of the words after it.
+        if (t.size() >= 2 && t[0] == '@' && std::isalpha(static_cast<unsigned char>(t[1]))) t.remove(0, 2);
+        bool multi = false;
+        if (!IsValidUtf8(t, &multi)) allUtf8 = false;
+        multiByte = multiByte || multi;
+        high = high || std::any_of(t.begin(), t.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; });
+        sample += t;
+        sample += '\n';
+    }
+    if (!high) return {};
+    if (allUtf8 && multiByte) return {"UTF-8"};
+
+    // The Western reading, as karaoke files have always been read, is the one to beat.
+    const Candidate& western = candidates().front();
+    QString westernText;
+    for (const QByteArray& line : sample.split('\n')) westernText += ConvertOemChars(line) + QLatin1Char('\n');
+    double westernScore = plausibility(westernText, western);
+    {
+        QStringDecoder decoder(western.codePage, QStringDecoder::Flag::Stateless);
+        westernScore = std::max(westernScore, plausibility(decoder.decode(sample), western));
+    }
+
+    const QByteArray suggested = fromUchardet(sample);
+    const Candidate* best = nullptr;
+    double bestScore = 0;
+    for (const Candidate& c : candidates()) {
+        if (&c == &western) continue;
+        QStringDecoder decoder(c.codePage, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(sample);
+        if (decoder.hasError()) continue;
+        double score = plausibility(text, c);
+        // Only a reading clearly better than the Western one is taken; among those the
+        // statistical detector breaks near-ties.
+        if (score <= 0 || score <= westernScore) continue;
+        if (c.codePage == suggested) score *= 1.25;
+        if (!best || score > bestScore) {
+            best = &c;
+            bestScore = score;
+        }
+    }
+    if (!best) return {};
+    return {best->codePage};
+}
+
+}  // namespace cantavo
