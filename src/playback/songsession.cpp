@@ -179,7 +179,10 @@ bool SongSession::OpenSong(const QString& path) {
 
     // 5: the file.
     ViewReporter reporter(view_, *this);
-    const LoadResult r = LoadSongFile(path, song, &reporter);
+    QFile file(path);
+    const QByteArray contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const LoadResult r = contents.isEmpty() && !QFileInfo(path).isReadable() ? LoadSongFile(path, song, &reporter)
+                                                                             : LoadSongData(contents, path, song, &reporter, encodingMemory.recall(contents));
     if (r.status == LoadStatus::NotMidiFile) {
         // The reader has told the user and closed the song: opening it further would only
         // add a second message about the same file.
@@ -231,6 +234,23 @@ bool SongSession::OpenSong(const QString& path) {
     loaded_ = true;
     lyrics.BuildLines();
     return true;
+}
+
+QString SongSession::ChosenEncoding() const {
+    QFile file(songPath);
+    return loaded_ && file.open(QIODevice::ReadOnly) ? encodingMemory.recall(file.readAll()) : QString();
+}
+
+bool SongSession::ChooseEncoding(const QString& name) {
+    if (!loaded_) return false;
+    QFile file(songPath);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    QString error;
+    if (!encodingMemory.remember(file.readAll(), name, &error)) view_.showWarning(error);
+    // The song is read again in the chosen encoding, from the start.
+    const QString path = songPath;
+    songReady = OpenSong(path) ? 1 : 0;
+    return songReady == 1;
 }
 
 void SongSession::ClearSongDisplay() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "encodingmemory.h"
 #include "lyriclines.h"
 #include "songmodel.h"
 
@@ -83,6 +84,14 @@ public:
     void ClearSongDisplay();
     void AddRecentFile();
     bool songLoaded() const { return loaded_; }
+
+    // The encodings chosen for particular songs.
+    EncodingMemory encodingMemory;
+    // "Lyrics encoding": reads the current song again in `name` (empty: the automatic
+    // choice) and remembers the choice for the song.
+    bool ChooseEncoding(const QString& name);
+    // The encoding chosen for the current song; empty when it is the automatic one.
+    QString ChosenEncoding() const;
 
 private:
     void openChosenPath(const QString& path);

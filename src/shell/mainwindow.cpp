@@ -190,6 +190,7 @@ void MainWindow::buildMenus() {
     dev0->setObjectName(QStringLiteral("dev0"));
     dev0->setSeparator(true);
     midiOutItems_ << dev0;
+    buildEncodingMenu(prefs);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnHelp"));

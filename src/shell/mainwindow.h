@@ -73,6 +73,7 @@ public:
     void BuildMidiOutMenu();
     void ChooseMidiOut(int index);
     QMenu* midiOutMenu() const { return midiOutMenu_; }
+    QMenu* encodingMenu() const { return encodingMenu_; }
 
     // The three ways out.
     void MenuExit();
@@ -115,6 +116,8 @@ private:
     void exitProgram(bool askAboutTemporaryFiles);
     // Tells the singer, once, when the built-in synthesizer has no sound output.
     void watchSoundOutput();
+    // "Lyrics &Encoding": the automatic choice or one encoding for the current song.
+    void buildEncodingMenu(QMenu* parent);
 
     Commands* commands_;
     QMdiArea* mdi_;
@@ -126,6 +129,7 @@ private:
     QMenu* fileMenu_;
     QAction* recentSeparator_ = nullptr;
     QMenu* midiOutMenu_ = nullptr;
+    QMenu* encodingMenu_ = nullptr;
     QList<QAction*> midiOutItems_;
     QString programDir_;
     QString shownOutputProblem_;

@@ -12,6 +12,7 @@
 #include "mainwindow.h"
 #include "mci.h"
 #include "numbers.h"
+#include "songencoding.h"
 #include "synthhost.h"
 
 namespace cantavo {
@@ -26,7 +27,9 @@ constexpr int kTwips = 15;
 
 void MainWindow::setProgramDirectory(const QString& dir) {
     programDir_ = dir;
-    preferencesPath_ = PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath()));
+    const bool installed = QDir(dir) != QDir(QCoreApplication::applicationDirPath());
+    preferencesPath_ = PreferencesPath(dir, installed);
+    session_->encodingMemory = EncodingMemory(PreferencesPath(dir, installed, QStringLiteral("song-encodings.txt")));
     // The intro tune is the placeholder song of the main sequencer control.
     const QString intro = ProgramDirectoryPath(dir, QStringLiteral("cantavo.mid"));
     session_->songPath = intro;
@@ -126,6 +129,35 @@ void MainWindow::watchSoundOutput() {
         }
         shownOutputProblem_ = problem;
         showWarning(problem);
+    });
+}
+
+void MainWindow::buildEncodingMenu(QMenu* parent) {
+    encodingMenu_ = parent->addMenu(QStringLiteral("Lyrics &Encoding"));
+    encodingMenu_->setObjectName(QStringLiteral("enc"));
+    auto* group = new QActionGroup(encodingMenu_);
+    QList<EncodingChoice> choices{{QString(), QStringLiteral("&Automatic")}};
+    choices += SongEncodingChoices();
+    for (const EncodingChoice& choice : choices) {
+        QAction* a = encodingMenu_->addAction(choice.label);
+        a->setObjectName(choice.name.isEmpty() ? QStringLiteral("enc-auto") : QStringLiteral("enc-") + choice.name);
+        a->setData(choice.name);
+        a->setCheckable(true);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, name = choice.name] { session_->ChooseEncoding(name); });
+        if (choice.name.isEmpty()) encodingMenu_->addSeparator();
+    }
+    // The items show the current song's choice, and the automatic item what it found.
+    connect(encodingMenu_, &QMenu::aboutToShow, this, [this] {
+        const QString chosen = session_->ChosenEncoding();
+        for (QAction* a : encodingMenu_->actions()) {
+            a->setEnabled(session_->songLoaded());
+            if (a->isSeparator()) continue;
+            a->setChecked(session_->songLoaded() && a->data().toString() == chosen);
+            if (a->data().toString().isEmpty())
+                a->setText(session_->songLoaded() && chosen.isEmpty() ? QStringLiteral("&Automatic (%1)").arg(session_->song.encoding)
+                                                                       : QStringLiteral("&Automatic"));
+        }
     });
 }
 

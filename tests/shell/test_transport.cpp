@@ -3,6 +3,7 @@
 // song is.
 #include <QFile>
 #include <QFontDialog>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -239,4 +240,33 @@ TEST_F(Singing, DisabledToolbarButtonsLookDisabled) {
         const double disabled = opacity(a->icon().pixmap(24, QIcon::Disabled).toImage());
         EXPECT_LT(disabled, normal * 0.4) << name << " does not look disabled";
     }
+}
+
+// "Lyrics Encoding" reads the song again in the chosen code page and remembers the choice
+// for that song, by its contents.
+TEST_F(Singing, TheLyricsEncodingChosenForASongIsRemembered) {
+    QTemporaryDir dir;
+    window->session().encodingMemory = EncodingMemory(dir.filePath(QStringLiteral("song-encodings.txt")));
+    open(fixture("enc-central"));
+    EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1250"));
+    const QString polish = window->panel().title->text();
+    QAction* cyrillic = window->encodingMenu()->findChild<QAction*>(QStringLiteral("enc-windows-1251"));
+    ASSERT_TRUE(cyrillic);
+    cyrillic->trigger();
+    EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1251"));
+    EXPECT_NE(window->panel().title->text(), polish);
+    EXPECT_TRUE(window->session().songLoaded());
+    // A copy of the song under another name keeps the choice.
+    const QString copy = dir.filePath(QStringLiteral("copy.mid"));
+    ASSERT_TRUE(QFile::copy(fixture("enc-central"), copy));
+    open(copy);
+    EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1251"));
+    emit window->encodingMenu()->aboutToShow();
+    EXPECT_TRUE(cyrillic->isChecked());
+    // Back to the automatic choice, and forgotten.
+    window->encodingMenu()->findChild<QAction*>(QStringLiteral("enc-auto"))->trigger();
+    EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1250"));
+    EXPECT_EQ(window->panel().title->text(), polish);
+    open(fixture("enc-central"));
+    EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1250"));
 }
