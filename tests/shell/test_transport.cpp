@@ -270,3 +270,24 @@ TEST_F(Singing, TheLyricsEncodingChosenForASongIsRemembered) {
     open(fixture("enc-central"));
     EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1250"));
 }
+
+// Grabs of songs in other scripts, and of the full screen, for a person to look at.
+TEST_F(Singing, ShotsOfOtherScriptsAndTheFullScreen) {
+    window->resize(1280, 800);
+    for (const char* song : {"enc-vietnamese", "enc-cyrillic", "enc-thai", "enc-shiftjis"}) {
+        open(fixture(song));
+        play();
+        advance(1.5);
+        EXPECT_FALSE(window->lyricsWindow().surface().highlightText().isEmpty()) << song;
+        shot(QStringLiteral("lyrics-") + QString::fromLatin1(song));
+    }
+    open(demoSong("oh-susanna"));
+    play();
+    advance(9.0);
+    window->setFullScreenOn(true);
+    window->resize(1920, 1080);
+    QApplication::processEvents();
+    advance(0.1);
+    shot(QStringLiteral("fullscreen-oh-susanna"));
+    window->setFullScreenOn(false);
+}
