@@ -131,6 +131,8 @@ void SynthHost::clockThread() {
     std::unique_ptr<AudioOutput> out;
     bool tryServer = useServer_;
     qint64 quietFrames = sampleRate_;  // asleep until the first wake()
+    qint64 tailFrames = 0;
+    const qint64 kMaxTail = 2LL * sampleRate_;
     Clock::time_point paceWall = Clock::now();
     qint64 paceFrame = 0;
     const auto startSilentClock = [&] {
@@ -151,13 +153,15 @@ void SynthHost::clockThread() {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(wakeMutex_);
-            if (!wakeRequested_ && !quit_ && quietFrames >= sampleRate_ / 2) {
+            if (!wakeRequested_ && !quit_ && quietFrames >= sampleRate_ / 4) {
                 // Nothing plays and nothing sounds: stop feeding the server until the next Play.
                 output_.store(nullptr);
                 out.reset();
                 clockRunning_.store(false);
                 wakeCondition_.wait(lock, [this] { return wakeRequested_ || quit_; });
+                fluid_synth_all_sounds_off(synth_, -1);
                 quietFrames = 0;
+                tailFrames = 0;
                 tryServer = useServer_;
                 startSilentClock();
             }
@@ -165,6 +169,7 @@ void SynthHost::clockThread() {
             if (wakeRequested_) {
                 wakeRequested_ = false;
                 quietFrames = 0;
+                tailFrames = 0;
                 if (!out) tryServer = useServer_;
             }
         }
@@ -220,8 +225,14 @@ void SynthHost::clockThread() {
             }
             latencyFrames_.store(out->latencyFrames());
         }
-        const bool needed = listenersNeedClock() || fluid_synth_get_active_voice_count(synth_) > 0;
-        quietFrames = needed ? 0 : quietFrames + kChunk;
+        // After the music stops, its last notes ring out for a moment at most.
+        if (listenersNeedClock()) {
+            quietFrames = 0;
+            tailFrames = 0;
+        } else {
+            tailFrames += kChunk;
+            quietFrames = fluid_synth_get_active_voice_count(synth_) > 0 && tailFrames < kMaxTail ? 0 : quietFrames + kChunk;
+        }
     }
     std::lock_guard<std::mutex> lock(wakeMutex_);
     output_.store(nullptr);

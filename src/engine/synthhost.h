@@ -61,7 +61,7 @@ public:
         bool offline = false;  // no clock thread: render() drives the clock
         int sampleRate = 44100;
         QString audioDriver;   // empty or "pulseaudio": the sound server, else the silent clock; "none": the silent clock
-        int latencyMs = 120;   // the buffer asked of the sound server
+        int latencyMs = 200;   // the buffer asked of the sound server
     };
 
     // Offline: null with `error` set when there is no SoundFont. Real time: always a host; a
@@ -113,7 +113,7 @@ private:
     bool offline_ = true;
     bool haveSoundFont_ = false;
     int sampleRate_ = 44100;
-    int targetLatencyMs_ = 120;
+    int targetLatencyMs_ = 200;
     bool useServer_ = true;
     std::atomic<int> latencyFrames_{0};
     QString soundFont_;

@@ -1,0 +1,229 @@
+// How the real-time sound holds up, heard as a listener would: the sink's monitor is
+// recorded while a long song plays, and the recording is searched for gaps (runs of
+// digital silence of 5 ms or more between the first and the last sound). Also the time from
+// Play to the first sound, and what the program and the sound server cost while a song is
+// loaded and nothing plays.
+//
+//   bench_output cantavo SECONDS            the built-in synthesizer through this program
+//   bench_output command SECONDS CMD ARGS   any other player (fluidsynth, paplay), for comparison
+//   bench_output idle SECONDS               CPU of this program and of the sound server, idle
+//   bench_output song FILE.mid              writes the long song the others play
+//
+// Needs a sound server with a sink called nullsink (scripts/bench starts a private one).
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sequencer.h"
+#include "smfbytes.h"
+#include "synthhost.h"
+
+using namespace cantavo;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// Records the sink's monitor on a thread of its own, noting when each fragment arrived.
+class MonitorRecorder {
+public:
+    bool start() {
+        pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, kRate, 2};
+        pa_buffer_attr attr{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
+                            static_cast<uint32_t>(pa_usec_to_bytes(10000, &spec))};
+        int error = 0;
+        pa_ = pa_simple_new(nullptr, "bench_output", PA_STREAM_RECORD, "nullsink.monitor", "monitor", &spec, nullptr, &attr, &error);
+        if (!pa_) {
+            std::fprintf(stderr, "cannot record nullsink.monitor: %s\n", pa_strerror(error));
+            return false;
+        }
+        running_ = true;
+        thread_ = std::thread([this] {
+            std::vector<float> buffer(441 * 2);
+            while (running_) {
+                int error = 0;
+                if (pa_simple_read(pa_, buffer.data(), buffer.size() * sizeof(float), &error) < 0) break;
+                const auto now = Clock::now();
+                for (size_t i = 0; i < buffer.size(); i += 2) {
+                    const float v = std::max(std::fabs(buffer[i]), std::fabs(buffer[i + 1]));
+                    samples_.push_back(v);
+                }
+                arrivals_.push_back(now);
+            }
+        });
+        return true;
+    }
+    void stop() {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+        if (pa_) pa_simple_free(pa_);
+        pa_ = nullptr;
+    }
+    // When the first sound arrived, or the epoch when none did.
+    Clock::time_point firstSound(float threshold = 1e-4f) const {
+        for (size_t i = 0; i < samples_.size(); ++i)
+            if (samples_[i] > threshold) return arrivals_[i / 441];
+        return {};
+    }
+    // Runs of digital silence of at least 5 ms between the first and the last sound.
+    int gaps(double* heardSeconds) const {
+        size_t first = 0, last = samples_.size();
+        while (first < samples_.size() && samples_[first] == 0.0f) ++first;
+        while (last > first && samples_[last - 1] == 0.0f) --last;
+        *heardSeconds = static_cast<double>(last - first) / kRate;
+        int gaps = 0;
+        size_t run = 0;
+        for (size_t i = first; i < last; ++i) {
+            if (samples_[i] == 0.0f) {
+                if (++run == kRate / 200) ++gaps;
+            } else {
+                run = 0;
+            }
+        }
+        return gaps;
+    }
+
+private:
+    pa_simple* pa_ = nullptr;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+    std::vector<float> samples_;
+    std::vector<Clock::time_point> arrivals_;
+};
+
+// Five minutes of continuous music on fourteen channels, the drums included.
+QByteArray longSong() { return test::bigSong(1, 16, 1, 96); }
+
+double cpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : line.substr(close + 2)) {
+        if (c == ' ') {
+            fields.push_back(field);
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    // utime and stime are fields 14 and 15 of the whole line: 12 and 13 after the name.
+    if (fields.size() < 13) return 0;
+    return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+pid_t serverPid() {
+    QProcess p;
+    p.start(QStringLiteral("pgrep"), {QStringLiteral("-n"), QStringLiteral("-x"), QStringLiteral("pulseaudio")});
+    p.waitForFinished(5000);
+    return static_cast<pid_t>(p.readAllStandardOutput().trimmed().toInt());
+}
+
+void report(const char* who, const MonitorRecorder& rec, Clock::time_point played) {
+    double heard = 0;
+    const int gaps = rec.gaps(&heard);
+    const Clock::time_point first = rec.firstSound();
+    const double firstMs = first == Clock::time_point{} ? -1 : std::chrono::duration<double, std::milli>(first - played).count();
+    std::printf("%-34s gaps %3d in %5.1f s of music, first sound %6.0f ms after Play\n", who, gaps, heard, firstMs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString mode = args.value(1);
+    const double seconds = args.value(2).toDouble();
+    if (mode == QLatin1String("song") && args.size() == 3) {
+        QFile f(args[2]);
+        return f.open(QIODevice::WriteOnly) && f.write(longSong()) > 0 ? 0 : 1;
+    }
+    if (mode == QLatin1String("idle")) {
+        const pid_t server = serverPid();
+        const auto measure = [&](double s) {
+            const double ownBefore = cpuSeconds(getpid()), serverBefore = cpuSeconds(server);
+            QThread::msleep(static_cast<unsigned long>(s * 1000));
+            return std::pair{(cpuSeconds(getpid()) - ownBefore) / s * 100, (cpuSeconds(server) - serverBefore) / s * 100};
+        };
+        const auto [ownBase, serverBase] = measure(seconds);
+        QString error;
+        auto host = SynthHost::create({}, &error);
+        Sequencer seq(*host);
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("long.mid"));
+        QFile f(song);
+        f.open(QIODevice::WriteOnly);
+        f.write(longSong());
+        f.close();
+        seq.open(song, &error);
+        // A few seconds of music first, as a singer would have heard before stopping.
+        seq.play();
+        QThread::msleep(2000);
+        seq.stop();
+        // The last notes fade out before the measuring starts.
+        for (int i = 0; i < 100 && host->clockRunning(); ++i) QThread::msleep(50);
+        const auto [own, serverCpu] = measure(seconds);
+        std::printf("idle with a song loaded and stopped: cantavo %.2f %% of a core above its idle %.2f %%, sound server %.2f %% above its %.2f %%\n",
+                    own - ownBase, ownBase, serverCpu - serverBase, serverBase);
+        return 0;
+    }
+    MonitorRecorder rec;
+    if (!rec.start()) return 1;
+    QThread::msleep(300);
+    Clock::time_point played;
+    if (mode == QLatin1String("cantavo")) {
+        QString error;
+        auto host = SynthHost::create({}, &error);
+        Sequencer seq(*host);
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("long.mid"));
+        QFile f(song);
+        f.open(QIODevice::WriteOnly);
+        f.write(longSong());
+        f.close();
+        if (!seq.open(song, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        played = Clock::now();
+        seq.play();
+        QThread::msleep(static_cast<unsigned long>(seconds * 1000));
+        seq.stop();
+        rec.stop();
+        report("cantavo (built-in synthesizer)", rec, played);
+        return 0;
+    }
+    if (mode == QLatin1String("command") && args.size() > 3) {
+        QProcess p;
+        played = Clock::now();
+        p.start(args[3], args.mid(4));
+        p.waitForFinished(static_cast<int>(seconds * 1000));
+        p.kill();
+        p.waitForFinished(3000);
+        rec.stop();
+        report(qPrintable(QFileInfo(args[3]).fileName()), rec, played);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: bench_output cantavo|idle SECONDS | command SECONDS CMD ARGS... | song FILE.mid\n");
+    return 2;
+}
