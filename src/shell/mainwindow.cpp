@@ -357,8 +357,12 @@ void MainWindow::FileOpen() {
         chosen = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), QString(),
                                               QStringLiteral("All Files (*);;Karaoke Files (*.kar);;MIDI Files (*.mid);;Sounds (*.wav)"), &selected);
     }
-    // The chosen file's folder becomes the current folder, as it does for every file dialog.
-    if (!chosen.isEmpty()) QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    // The chosen file's folder becomes the current folder, as it does for every file dialog;
+    // the path is made whole first, so that it still names the file from there.
+    if (!chosen.isEmpty()) {
+        chosen = QFileInfo(chosen).absoluteFilePath();
+        QDir::setCurrent(QFileInfo(chosen).absolutePath());
+    }
     session_->FileOpenChosen(chosen);
 }
 

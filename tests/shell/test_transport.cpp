@@ -1,7 +1,9 @@
 // The transport as singers use it: whatever they press, in whatever order, the time, the
 // progress bar, the tempo panel, the lyrics page and the next syllable agree with where the
 // song is.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -290,4 +292,15 @@ TEST_F(Singing, ShotsOfOtherScriptsAndTheFullScreen) {
     advance(0.1);
     shot(QStringLiteral("fullscreen-oh-susanna"));
     window->setFullScreenOn(false);
+}
+
+// A path relative to the current folder still opens once the chosen file's folder has
+// become the current one.
+TEST_F(Singing, ARelativePathFromTheChooserOpens) {
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(demoSong("twinkle")).absolutePath() + QStringLiteral("/.."));
+    open(QStringLiteral("songs/twinkle.kar"));
+    EXPECT_TRUE(window->session().songLoaded());
+    EXPECT_TRUE(QFileInfo(window->session().songPath).isAbsolute());
+    QDir::setCurrent(here);
 }
