@@ -311,9 +311,52 @@ TEST(Startup, StartProgramRunsOnceAndOpensTheCommandLinesSong) {
         Startup startup(folder.program.path(), {});
         QSignalSpy started(&startup, &Startup::programStarted);
         startup.begin();
-        host->render(44100 * 20, nullptr);
+        // The intro is short: the program waits at most four seconds for it.
+        host->render(44100 * 4, nullptr);
         QApplication::processEvents();
         EXPECT_EQ(started.count(), 1);  // at the end of the intro music
+    }
+    {
+        // A song on the command line that is not there is named in a message.
+        ProgramFolder folder;
+        BoxCatcher boxes;
+        Startup startup(folder.program.path(), {QStringLiteral("/no/such/song.kar")});
+        startup.begin();
+        host->render(44100 * 5, nullptr);
+        QApplication::processEvents();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return startup.started() && !boxes.texts.isEmpty(); }, 5000));
+        EXPECT_EQ(boxes.texts.first(), QStringLiteral("The song \"/no/such/song.kar\" was not found."));
+    }
+    MediaRegistry::instance().closeAll();
+    MediaRegistry::instance().setSynthHost(nullptr);
+}
+
+// Without a sound server a song still opens, plays on the silent clock with its lyrics lit,
+// and the singer is told once why there is no sound.
+TEST(NoSound, TheSongOpensAndPlaysAndTheSingerIsToldOnce) {
+    SynthHost::Options o;
+    o.audioDriver = QStringLiteral("none");
+    QString error;
+    auto host = SynthHost::create(o, &error);
+    MediaRegistry::instance().setSynthHost(host.get());
+    {
+        BoxCatcher boxes;
+        MainWindow window;
+        window.show();
+        window.chooseSongFile = [] { return demoSong("twinkle"); };
+        window.FileOpen();
+        ASSERT_TRUE(window.session().songLoaded());
+        window.panel().midi->button(MediaButton::Play)->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.session().lyricIndex > 2; }, 15000)) << "no syllable was lit";
+        ASSERT_EQ(boxes.texts.size(), 1) << boxes.texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(boxes.texts.first().startsWith(QStringLiteral("No sound output"))) << boxes.texts.first().toStdString();
+        EXPECT_FALSE(boxes.texts.first().contains(QStringLiteral("Can't load")));
+        // Pausing and playing again says nothing more.
+        window.panel().midi->button(MediaButton::Pause)->click();
+        window.panel().midi->button(MediaButton::Play)->click();
+        QTest::qWait(300);
+        EXPECT_EQ(boxes.texts.size(), 1);
+        window.panel().midi->button(MediaButton::Stop)->click();
     }
     MediaRegistry::instance().closeAll();
     MediaRegistry::instance().setSynthHost(nullptr);
