@@ -19,9 +19,14 @@ TABLE = {0x00: ' ', 0x80: 'C', 0x81: 'ü', 0x82: 'é', 0x83: 'â', 0x84: 'ä', 0
 MINOR = {'m'}
 
 
-def decode(raw, utf8):
-    if utf8:
-        return raw.replace(b'\0', b' ').decode('utf-8')
+CODECS = {'UTF-8': 'utf-8', 'Shift_JIS': 'shift_jis', 'GBK': 'gbk', 'Big5': 'big5', 'EUC-KR': 'euc_kr'}
+
+
+def decode(raw, encoding):
+    """The text as the program reads it under `encoding`, the name --info --json reports."""
+    if encoding != 'character-table':
+        codec = CODECS.get(encoding) or encoding.replace('windows-', 'cp')
+        return raw.replace(b'\0', b' ').decode(codec)
     out = []
     for b in raw:
         if b in TABLE:
@@ -81,13 +86,13 @@ def expected_from_mido(mid):
     return tempo, meter, key
 
 
-def soft_karaoke_lyrics(mid, utf8):
+def soft_karaoke_lyrics(mid, encoding):
     for track in mid.tracks[1:3]:
         lyrics = []
         for t, m in absolute(track):
             if m.type != 'text':
                 continue
-            text = decode(raw_text(m), utf8)
+            text = decode(raw_text(m), encoding)
             if text.startswith('@'):
                 continue
             lyrics.append({'tick': t, 'text': lyric_rule(text)})
@@ -117,9 +122,11 @@ def compare(cantavo, path):
         problems.append(f'meter {ours["meter"]!r} != {meter!r}')
     if ours['key'] != key:
         problems.append(f'key {ours["key"]!r} != {key!r}')
-    utf8 = song_is_utf8(mid)
+    encoding = ours.get('encoding', 'character-table')
+    if song_is_utf8(mid) and encoding != 'UTF-8':
+        problems.append(f'valid UTF-8 read as {encoding}')
     if ours['source'] == 'text':
-        expected = soft_karaoke_lyrics(mid, utf8)
+        expected = soft_karaoke_lyrics(mid, encoding)
         if ours['lyrics'] != expected:
             problems.append(f'lyrics {ours["lyrics"]} != {expected}')
     elif ours['source'] in ('lyric-events', 'text-events'):
