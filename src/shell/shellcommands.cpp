@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 #include <QMenu>
 
 #include "mainwindow.h"
@@ -118,7 +119,7 @@ bool MainWindow::SavePreferences() {
 void MainWindow::watchSoundOutput() {
     SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
     if (!host) return;
-    connect(host, &SynthHost::outputChanged, this, [this, host] {
+    const auto tell = [this, host] {
         // Said once for each time the sound goes away; a song that plays on silently, or a
         // retry that fails the same way, says nothing more.
         const QString problem = host->outputProblem();
@@ -129,7 +130,10 @@ void MainWindow::watchSoundOutput() {
         }
         shownOutputProblem_ = problem;
         showWarning(problem);
-    });
+    };
+    connect(host, &SynthHost::outputChanged, this, tell);
+    // The splash's intro may already have found the sound missing: said once the window is up.
+    if (!host->outputProblem().isEmpty()) QTimer::singleShot(0, this, tell);
 }
 
 void MainWindow::buildEncodingMenu(QMenu* parent) {

@@ -358,6 +358,15 @@ TEST(NoSound, TheSongOpensAndPlaysAndTheSingerIsToldOnce) {
         EXPECT_EQ(boxes.texts.size(), 1);
         window.panel().midi->button(MediaButton::Stop)->click();
     }
+    {
+        // A window that comes up after the sound was found missing (the splash's intro
+        // played silently) says so as well.
+        BoxCatcher boxes;
+        MainWindow window;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 3000));
+        EXPECT_TRUE(boxes.texts.first().startsWith(QStringLiteral("No sound output")));
+    }
     MediaRegistry::instance().closeAll();
     MediaRegistry::instance().setSynthHost(nullptr);
 }
