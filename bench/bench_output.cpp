@@ -111,6 +111,13 @@ private:
 // Five minutes of continuous music on fourteen channels, the drums included.
 QByteArray longSong() { return test::bigSong(1, 16, 1, 96); }
 
+QString writeLongSong(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("long.mid"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(longSong());
+    return path;
+}
+
 double cpuSeconds(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -170,11 +177,7 @@ int main(int argc, char** argv) {
         auto host = SynthHost::create({}, &error);
         Sequencer seq(*host);
         QTemporaryDir dir;
-        const QString song = dir.filePath(QStringLiteral("long.mid"));
-        QFile f(song);
-        f.open(QIODevice::WriteOnly);
-        f.write(longSong());
-        f.close();
+        const QString song = writeLongSong(dir);
         seq.open(song, &error);
         // A few seconds of music first, as a singer would have heard before stopping.
         seq.play();
@@ -196,11 +199,7 @@ int main(int argc, char** argv) {
         auto host = SynthHost::create({}, &error);
         Sequencer seq(*host);
         QTemporaryDir dir;
-        const QString song = dir.filePath(QStringLiteral("long.mid"));
-        QFile f(song);
-        f.open(QIODevice::WriteOnly);
-        f.write(longSong());
-        f.close();
+        const QString song = writeLongSong(dir);
         if (!seq.open(song, &error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
