@@ -78,11 +78,13 @@ int LyricsSurface::pilotPrefixWidth(int chars) const { return QFontMetrics(font_
 
 QList<LyricsSurface::Piece> LyricsSurface::wrap(const QString& text) const {
     const QFontMetrics fm(font_);
-    const int room = std::max(1, width() - 2 * kMargin);
+    const int fullRoom = std::max(1, width() - 2 * kMargin);
+    const int indent = continuationIndent(text);
     QList<Piece> pieces;
     int start = 0;
     const int n = static_cast<int>(text.size());
     while (start < n) {
+        const int room = std::max(1, pieces.isEmpty() ? fullRoom : fullRoom - indent);
         if (fm.horizontalAdvance(text.mid(start)) <= room) {
             pieces.append({start, n - start});
             break;
@@ -118,11 +120,17 @@ int LyricsSurface::wholeRows() const {
     return rows;
 }
 
+int LyricsSurface::continuationIndent(const QString& text) const {
+    // A line printed after its leading blank goes on under its first letter.
+    return text.startsWith(QLatin1Char(' ')) ? QFontMetrics(font_).horizontalAdvance(QLatin1Char(' ')) : 0;
+}
+
 int LyricsSurface::drawWrapped(QPainter& p, const QString& text, int row, const QList<Piece>& pieces) const {
     const int last = wholeRows() - 1;
+    const int indent = continuationIndent(text);
     for (const Piece& piece : pieces) {
         if (row > last) break;
-        p.drawText(kMargin, baseline(row), text.mid(piece.start, piece.length));
+        p.drawText(kMargin + (piece.start > 0 ? indent : 0), baseline(row), text.mid(piece.start, piece.length));
         ++row;
     }
     return row;

@@ -65,6 +65,7 @@ private:
     // Draws `text` wrapped from `row` on; returns the row after it. Rows that would be cut
     // at the bottom are not drawn.
     int drawWrapped(QPainter& p, const QString& text, int row, const QList<Piece>& pieces) const;
+    int continuationIndent(const QString& text) const;
 
     QFont font_;
     QColor back_{Qt::black};
