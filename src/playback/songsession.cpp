@@ -179,10 +179,14 @@ bool SongSession::OpenSong(const QString& path) {
 
     // 5: the file.
     ViewReporter reporter(view_, *this);
+    // The contents are read here once: they also name the encoding chosen for this song.
+    // A file that cannot be read goes to the reader, which says why.
     QFile file(path);
-    const QByteArray contents = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const LoadResult r = contents.isEmpty() && !QFileInfo(path).isReadable() ? LoadSongFile(path, song, &reporter)
-                                                                             : LoadSongData(contents, path, song, &reporter, encodingMemory.recall(contents));
+    const LoadResult r = file.open(QIODevice::ReadOnly) ? [&] {
+        const QByteArray contents = file.readAll();
+        return LoadSongData(contents, path, song, &reporter, encodingMemory.recall(contents));
+    }()
+                                                        : LoadSongFile(path, song, &reporter);
     if (r.status == LoadStatus::NotMidiFile) {
         // The reader has told the user and closed the song: opening it further would only
         // add a second message about the same file.
