@@ -189,7 +189,8 @@ TEST(Sound, TheSongGoesOnSilentlyWhenTheServerGoesAndUsesItAgainOnTheNextPlay) {
     QTest::qWait(1000);
     const double moved = seq.positionMs() - before;
     const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_NEAR(moved, wall, 250) << "the song stood still or ran away without the server";
+    EXPECT_GT(moved, wall * 0.5) << "the song stood still without the server";
+    EXPECT_LT(moved, wall + 100) << "the song ran away without the server";
     EXPECT_EQ(seq.mode(), MediaMode::Playing);
 
     ASSERT_TRUE(soundServer("resume"));
