@@ -38,16 +38,15 @@ public:
         if (pa_threaded_mainloop_start(loop_) < 0) return fail(QStringLiteral("the sound server's client thread could not start"), error);
 
         pa_threaded_mainloop_lock(loop_);
-        for (;;) {
-            const pa_context_state_t s = pa_context_get_state(context_);
-            if (s == PA_CONTEXT_READY) break;
-            if (!PA_CONTEXT_IS_GOOD(s)) {
-                const QString why = serverError(pa_context_errno(context_));
-                pa_threaded_mainloop_unlock(loop_);
-                return fail(why, error);
-            }
-            pa_threaded_mainloop_wait(loop_);
-        }
+        // Unlocks the loop on every way out.
+        const auto failLocked = [&] {
+            const QString why = serverError(pa_context_errno(context_));
+            pa_threaded_mainloop_unlock(loop_);
+            return fail(why, error);
+        };
+        if (!waitUntil([this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; },
+                       [this] { return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)); }))
+            return failLocked();
         pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate), 2};
         stream_ = pa_stream_new(context_, "Music", &spec, nullptr);
         pa_stream_set_state_callback(stream_, &PulseOutput::wake, this);
@@ -59,21 +58,10 @@ public:
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
-        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
-            const QString why = serverError(pa_context_errno(context_));
-            pa_threaded_mainloop_unlock(loop_);
-            return fail(why, error);
-        }
-        for (;;) {
-            const pa_stream_state_t s = pa_stream_get_state(stream_);
-            if (s == PA_STREAM_READY) break;
-            if (!PA_STREAM_IS_GOOD(s)) {
-                const QString why = serverError(pa_context_errno(context_));
-                pa_threaded_mainloop_unlock(loop_);
-                return fail(why, error);
-            }
-            pa_threaded_mainloop_wait(loop_);
-        }
+        if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) return failLocked();
+        if (!waitUntil([this] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
+                       [this] { return PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)); }))
+            return failLocked();
         latency_ = static_cast<int>(pa_bytes_to_usec(attr.tlength, &spec) * static_cast<pa_usec_t>(rate_) / 1000000);
         pa_threaded_mainloop_unlock(loop_);
         return true;
@@ -128,6 +116,16 @@ private:
     static void wake(pa_context*, void* self) { pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->loop_, 0); }
     static void wake(pa_stream*, void* self) { pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->loop_, 0); }
     static void wakeWrite(pa_stream*, size_t, void* self) { pa_threaded_mainloop_signal(static_cast<PulseOutput*>(self)->loop_, 0); }
+
+    // With the loop locked: waits until `ready`, or false once `good` no longer holds.
+    template <typename Ready, typename Good>
+    bool waitUntil(Ready ready, Good good) {
+        while (!ready()) {
+            if (!good()) return false;
+            pa_threaded_mainloop_wait(loop_);
+        }
+        return true;
+    }
 
     bool good() const {
         return PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)) && stream_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
