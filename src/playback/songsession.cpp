@@ -66,10 +66,27 @@ QString SongSession::MakeBlankFreeCopy(const QString& source) {
     return target;
 }
 
+namespace {
+QStringList& writtenWorkingFiles() {
+    static QStringList files;
+    return files;
+}
+}  // namespace
+
+void SongSession::NoteWorkingFile(const QString& path) {
+    if (!writtenWorkingFiles().contains(path)) writtenWorkingFiles() << path;
+}
+
 void SongSession::DeleteWorkingFiles() {
-    QDir here = QDir::current();
-    for (const QString& f : here.entryList(QDir::Files))
-        if (f.endsWith(QStringLiteral(".ktf"), Qt::CaseInsensitive)) here.remove(f);
+    // The current folder's, as always; and those this program wrote elsewhere (beside a song
+    // opened from another folder, or in its temporary folder), which nobody else would remove.
+    for (const QString& folder : {QDir::currentPath(), TemporaryFolder()}) {
+        QDir here(folder);
+        for (const QString& f : here.entryList(QDir::Files))
+            if (f.endsWith(QStringLiteral(".ktf"), Qt::CaseInsensitive)) here.remove(f);
+    }
+    for (const QString& f : writtenWorkingFiles()) QFile::remove(f);
+    writtenWorkingFiles().clear();
 }
 
 bool SongSession::IsIntroSong(const QString& path) {
@@ -126,6 +143,10 @@ void SongSession::openChosenPath(const QString& path) {
         view_.setWaveStatusColor(Qt::black);
         return;
     }
+    OpenAsCurrent(path);
+}
+
+bool SongSession::OpenAsCurrent(const QString& path) {
     view_.enableCommand(SongCommand::InformationButton, true);
     view_.enableCommand(SongCommand::ToolSaveWave, true);
     view_.enableCommand(SongCommand::ToolExtractLyrics, true);
@@ -133,10 +154,11 @@ void SongSession::openChosenPath(const QString& path) {
     songReady = 0;
     const bool ok = OpenSong(path);
     songReady = ok ? 1 : 0;
-    if (!ok) return;
+    if (!ok) return false;
     for (SongCommand c : {SongCommand::SaveLyrics, SongCommand::Close, SongCommand::SaveAs, SongCommand::ModifyKar, SongCommand::SongInfo,
                           SongCommand::InformationButton})
         view_.enableCommand(c, true);
+    return true;
 }
 
 void SongSession::releaseSong() {

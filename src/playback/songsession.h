@@ -69,8 +69,9 @@ public:
     // temporary folder.
     static QString TemporaryFolder();
     static QString MakeBlankFreeCopy(const QString& source);
-    // Deletes the "*.ktf" working files of the current folder.
+    // Deletes the "*.ktf" working files of the current folder and those the program wrote.
     static void DeleteWorkingFiles();
+    static void NoteWorkingFile(const QString& path);
     static bool IsIntroSong(const QString& path);
 
     // File Open after the dialog: `chosen` is the file the user picked (empty: cancelled).
@@ -80,6 +81,8 @@ public:
     void OpenRecent(const QString& path);
     // True when the song was opened and is ready to play.
     bool OpenSong(const QString& path);
+    // Opens a song and enables what a loaded song offers, as after File Open.
+    bool OpenAsCurrent(const QString& path);
     void CloseSong();
     void ClearSongDisplay();
     void AddRecentFile();

@@ -6,7 +6,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include "numbers.h"
 #include "preferences.h"
@@ -24,7 +27,21 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
     SongModel song;
     LoadResult result = LoadSongFile(path, song);
     if (json) {
-        out << QJsonDocument(SongFactsJson(song, result)).toJson(QJsonDocument::Indented);
+        QJsonObject facts = SongFactsJson(song, result);
+        facts[QStringLiteral("trackCount")] = song.trackCount;
+        // The modification dialog's track list, as --modify numbers the tracks.
+        QJsonArray tracks;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const TrackRow& r : TrackRows(ReadSongChunks(file.readAll()), SongEncoding::fromName(song.encoding)))
+                tracks.append(QJsonObject{{QStringLiteral("name"), r.name},
+                                          {QStringLiteral("channel"), r.channel},
+                                          {QStringLiteral("mute"), r.mute},
+                                          {QStringLiteral("patch"), r.patch},
+                                          {QStringLiteral("program"), r.program}});
+        }
+        facts[QStringLiteral("tracks")] = tracks;
+        out << QJsonDocument(facts).toJson(QJsonDocument::Indented);
     } else {
         out << SongFactsText(song, result);
     }
@@ -81,6 +98,52 @@ int PlaySong(const QString& song, double seconds, const QString& soundFont, QTex
     return 0;
 }
 
+namespace {
+
+bool readInt(const QString& text, int low, int high, int& value) {
+    bool ok = false;
+    value = text.trimmed().toInt(&ok);
+    return ok && value >= low && value <= high;
+}
+
+// A pair "A=B" of whole numbers in their ranges.
+bool readPair(const QString& text, int lowA, int highA, int lowB, int highB, int& a, int& b) {
+    const QStringList parts = text.split(QLatin1Char('='));
+    return parts.size() == 2 && readInt(parts[0], lowA, highA, a) && readInt(parts[1], lowB, highB, b);
+}
+
+// The settings of --modify; empty when they all read, else what is wrong.
+QString readModifySettings(const QCommandLineParser& parser, const QList<QCommandLineOption>& o, ModifyRequest& m) {
+    const QCommandLineOption &transpose = o[0], &keepChannel = o[1], &tempo = o[2], &volume = o[3], &mute = o[4], &patch = o[5];
+    if (parser.isSet(transpose) && !readInt(parser.value(transpose), -127, 127, m.settings.transpose))
+        return QStringLiteral("--transpose needs a whole number of half tones, -127..127");
+    if (parser.isSet(keepChannel) && !readInt(parser.value(keepChannel), 0, 16, m.settings.keepChannel))
+        return QStringLiteral("--keep-channel needs a MIDI channel 1..16 (0: none)");
+    if (parser.isSet(tempo)) {
+        bool ok = false;
+        m.settings.tempoPercent = parser.value(tempo).toDouble(&ok);
+        if (!ok) return QStringLiteral("--tempo needs a percentage");
+    }
+    for (const QString& v : parser.values(volume)) {
+        int channel = 0, percent = 0;
+        if (!readPair(v, 1, 16, 0, 200, channel, percent)) return QStringLiteral("--volume needs CH=PCT, a channel 1..16 and 0..200 percent");
+        m.settings.mixer[static_cast<size_t>(channel - 1)] = percent;
+    }
+    for (const QString& v : parser.values(mute)) {
+        int track = 0;
+        if (!readInt(v, 1, 255, track)) return QStringLiteral("--mute needs a track number");
+        m.mute << track;
+    }
+    for (const QString& v : parser.values(patch)) {
+        int track = 0, program = 0;
+        if (!readPair(v, 1, 255, 0, 127, track, program)) return QStringLiteral("--patch needs TRACK=PROGRAM, a program 0..127");
+        m.patches << qMakePair(track, program);
+    }
+    return {};
+}
+
+}  // namespace
+
 CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     CommandLineRequest request;
     QCommandLineParser parser;
@@ -96,7 +159,29 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
                                  QStringLiteral("FILE.sf2"));
     QCommandLineOption paths(QStringLiteral("paths"), QStringLiteral("Print where the program finds its data and keeps its preferences."));
-    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont}) parser.addOption(o);
+    QCommandLineOption modify(QStringLiteral("modify"),
+                              QStringLiteral("cantavo --modify SONG -o OUT [settings]: write SONG changed as the \"Modify .KAR\" dialog changes it "
+                                             "(the same bytes for the same settings) and exit. Tracks are numbered as the dialog's track "
+                                             "list numbers them; with --info --json, \"tracks\" lists them."));
+    QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, QStringLiteral("With --modify: the file to write."),
+                              QStringLiteral("OUT"));
+    QCommandLineOption transpose(QStringLiteral("transpose"), QStringLiteral("With --modify: half tones to move every note by."), QStringLiteral("N"));
+    QCommandLineOption keepChannel(QStringLiteral("keep-channel"),
+                                   QStringLiteral("With --modify: the MIDI channel 1..16 that is not transposed (10 unless given; 0: none)."),
+                                   QStringLiteral("C"));
+    QCommandLineOption tempo(QStringLiteral("tempo"), QStringLiteral("With --modify: the tempo change in percent (+10 plays faster)."),
+                             QStringLiteral("PCT"));
+    QCommandLineOption volume(QStringLiteral("volume"),
+                              QStringLiteral("With --modify: the loudness of MIDI channel CH (1..16) in percent, 0..200; may be repeated."),
+                              QStringLiteral("CH=PCT"));
+    QCommandLineOption mute(QStringLiteral("mute"), QStringLiteral("With --modify: leave out this track (4 and up); may be repeated."),
+                            QStringLiteral("TRACK"));
+    QCommandLineOption patch(QStringLiteral("patch"),
+                             QStringLiteral("With --modify: give this track's instrument the General MIDI program 0..127; may be repeated."),
+                             QStringLiteral("TRACK=PROGRAM"));
+    const QList<QCommandLineOption> modifySettings{output, transpose, keepChannel, tempo, volume, mute, patch};
+    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont, modify}) parser.addOption(o);
+    for (const QCommandLineOption& o : modifySettings) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     const auto usage = [&](const QString& message) {
         err << message << "\n\n" << parser.helpText();
@@ -117,8 +202,10 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     request.songs = parser.positionalArguments();
     request.soundFont = parser.value(soundFont);
     request.json = parser.isSet(json);
-    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths);
-    if (actions > 1) return usage(QStringLiteral("--info, --render, --play and --paths go one at a time"));
+    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths) + parser.isSet(modify);
+    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --modify and --paths go one at a time"));
+    for (const QCommandLineOption& o : modifySettings)
+        if (parser.isSet(o) && !parser.isSet(modify)) return usage(QStringLiteral("--%1 goes with --modify").arg(o.names().constLast()));
     if (request.json && !parser.isSet(info)) return usage(QStringLiteral("--json goes with --info"));
     if (parser.isSet(seconds) && !parser.isSet(play)) return usage(QStringLiteral("--seconds goes with --play"));
     if (parser.isSet(seconds)) {
@@ -126,7 +213,14 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
         request.seconds = parser.value(seconds).toDouble(&ok);
         if (!ok || request.seconds <= 0) return usage(QStringLiteral("--seconds needs a number of seconds above 0"));
     }
-    if (parser.isSet(paths)) {
+    if (parser.isSet(modify)) {
+        if (request.songs.size() != 1 || !parser.isSet(output)) return usage(QStringLiteral("--modify needs one song file and -o OUT"));
+        const QString problem = readModifySettings(parser, {transpose, keepChannel, tempo, volume, mute, patch}, request.modify);
+        if (!problem.isEmpty()) return usage(problem);
+        request.modify.song = request.songs.first();
+        request.modify.out = parser.value(output);
+        request.action = CommandLineRequest::Action::Modify;
+    } else if (parser.isSet(paths)) {
         request.action = CommandLineRequest::Action::Paths;
     } else if (parser.isSet(info)) {
         if (request.songs.size() != 1) return usage(QStringLiteral("--info needs one song file"));
@@ -158,6 +252,12 @@ int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QT
     case CommandLineRequest::Action::Info: return PrintSongInfo(request.songs.first(), request.json, out, err);
     case CommandLineRequest::Action::Render: return RenderSong(request.songs[0], request.songs[1], request.soundFont, out, err);
     case CommandLineRequest::Action::Play: return PlaySong(request.songs.first(), request.seconds, request.soundFont, out, err);
+    case CommandLineRequest::Action::Modify: {
+        const QString refused = ModifySongFile(request.modify);
+        if (refused.isEmpty()) return 0;
+        err << refused << "\n";
+        return 2;
+    }
     }
     return 2;
 }

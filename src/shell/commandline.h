@@ -3,17 +3,20 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "trackrows.h"
+
 namespace cantavo {
 
 // What the arguments ask for. Parsing needs no application object and no display, so a
 // misused option is answered before any window system starts.
 struct CommandLineRequest {
-    enum class Action { Exit, Window, Info, Render, Play, Paths } action = Action::Exit;
+    enum class Action { Exit, Window, Info, Render, Play, Paths, Modify } action = Action::Exit;
     int exitStatus = 0;  // Action::Exit
     bool json = false;
     double seconds = 0;  // --play: stop after this long (0: the whole song)
     QString soundFont;
     QStringList songs;
+    ModifyRequest modify;  // --modify
 };
 
 // Parses the arguments; usage errors and --help/--version are printed here (errors once,

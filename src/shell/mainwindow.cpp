@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "modifydialog.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -85,6 +86,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainWindow::~MainWindow() {
+    delete modify_;
     panel_->midi->setCommand(QStringLiteral("close"));
     panel_->wave->setCommand(QStringLiteral("close"));
     if (!session_->songPath.isEmpty()) MciSendString(QStringLiteral("close ") + session_->songPath);
@@ -125,7 +127,7 @@ void MainWindow::buildCommands() {
     }
     c.add(QStringLiteral("Command1"), QStringLiteral("&Information"), {}, false);
     for (const char* built : {"mnfileitem0", "mnfileitem3", "mnfileitem6", "ron", "roff", "lon", "loff", "fo", "pil", "hic", "sf", "bp",
-                              "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1"})
+                              "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1", "edt", "sav", "tb10"})
         c.setAvailable(QString::fromLatin1(built));
     for (const QString& n : {QStringLiteral("ron"), QStringLiteral("roff"), QStringLiteral("lon"), QStringLiteral("loff"), QStringLiteral("aot")})
         c[n]->setCheckable(true);
@@ -274,6 +276,9 @@ void MainWindow::connectSignals() {
     on("tb2", [this] { FileOpen(); });
     on("mnfileitem3", [this] { session_->CloseSong(); });
     on("mnfileitem6", [this] { MenuExit(); });
+    on("edt", [this] { PrepareModify(); });
+    on("tb10", [this] { PrepareModify(); });
+    on("sav", [this] { SaveAs(); });
     on("aot", [this] { setAlwaysOnTop((*commands_)[QStringLiteral("aot")]->isChecked()); });
     on("pref", [this] { SavePreferences(); });
     on("ifa1", [this] { songInfo().showSong(session_->song); songInfo().show(); });

@@ -19,6 +19,8 @@
 
 namespace cantavo {
 
+class ModifyDialog;
+
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
 // transport ask for.
@@ -74,6 +76,13 @@ public:
     void ChooseMidiOut(int index);
     QMenu* midiOutMenu() const { return midiOutMenu_; }
     QMenu* encodingMenu() const { return encodingMenu_; }
+
+    // Song editing: "&Modify .KAR" and "&Save As...". Tests replace the save dialog.
+    ModifyDialog& modifyDialog();
+    void PrepareModify();
+    void RestoreMainView();
+    void SaveAs();
+    std::function<QString()> chooseSaveAsFile;
 
     // The three ways out.
     void MenuExit();
@@ -136,6 +145,7 @@ private:
     QString preferencesPath_;
     SongInfoDialog* songInfo_ = nullptr;
     HelpWindow* help_ = nullptr;
+    ModifyDialog* modify_ = nullptr;
     bool leaving_ = false;
     SongSession* session_;
     Transport* transport_;

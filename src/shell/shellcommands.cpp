@@ -11,6 +11,7 @@
 #include <QMenu>
 
 #include "mainwindow.h"
+#include "modifydialog.h"
 #include "mci.h"
 #include "numbers.h"
 #include "songencoding.h"
@@ -246,6 +247,8 @@ void MainWindow::exitProgram(bool askAboutTemporaryFiles) {
     // The other windows go first.
     if (songInfo_) songInfo_->close();
     if (help_) help_->close();
+    // Hidden, not closed: closing the modification dialog would open the song again.
+    if (modify_) modify_->hide();
     lyricsSub_->close();
     SongSession::DeleteWorkingFiles();
     if (askAboutTemporaryFiles) {
@@ -272,6 +275,7 @@ void MainWindow::ButtonExit() { exitProgram(false); }
 void MainWindow::closeEvent(QCloseEvent* e) {
     // Closing by the frame asks nothing; the help window goes with the main window.
     if (help_) help_->close();
+    if (modify_) modify_->hide();
     QMainWindow::closeEvent(e);
 }
 

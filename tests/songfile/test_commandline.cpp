@@ -38,7 +38,7 @@ TEST(CommandLine, InfoAsJson) {
     EXPECT_EQ(o[QStringLiteral("status")].toString(), QStringLiteral("ok"));
     EXPECT_EQ(o[QStringLiteral("title")].toString(), QStringLiteral("My Song - Sung by Somebody"));
     EXPECT_EQ(o[QStringLiteral("info")].toArray().size(), 2);
-    EXPECT_EQ(o[QStringLiteral("tracks")].toInt(), 3);
+    EXPECT_EQ(o[QStringLiteral("trackCount")].toInt(), 3);
     EXPECT_EQ(o[QStringLiteral("meter")].toString(), QStringLiteral("4/4"));
     EXPECT_EQ(o[QStringLiteral("key")].toString(), QStringLiteral("Eb Major"));
     EXPECT_EQ(o[QStringLiteral("source")].toString(), QStringLiteral("text"));
