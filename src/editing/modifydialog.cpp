@@ -77,29 +77,32 @@ void ModifyDialog::buildLayout() {
     for (const char* h : kHeadings) headings << QString::fromLatin1(h);
     grid->setHorizontalHeaderLabels(headings);
     grid->verticalHeader()->hide();
-    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, kColumnTwips[c] / kTwips);
+    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, qRound(kColumnTwips[c] / double(kTwips)));
     grid->setColumnHidden(5, true);
     grid->horizontalHeader()->setStretchLastSection(false);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid->setToolTip(QStringLiteral("Double-click MUTE to leave a track out, Patch to change its instrument"));
     grid->setMinimumHeight(120);
+    grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
 
     auto* mixer = new QGridLayout;
-    mixer->setHorizontalSpacing(2);
-    mixer->addWidget(namedLabel(QStringLiteral("Mixer"), "Label7", this), 0, 0, 1, 16);
+    mixer->setHorizontalSpacing(0);
+    mixer->addWidget(namedLabel(QStringLiteral("Mixer"), "Label7", this), 0, 0, 1, 4);
+    // The slider last moved, in numbers: the sliders alone do not say how far they are.
+    mixerValue_ = namedLabel(QString(), "MixerValue", this);
+    mixer->addWidget(mixerValue_, 0, 4, 1, 12);
     for (int k = 0; k < 16; ++k) {
         auto* s = new QSlider(Qt::Vertical, this);
         s->setObjectName(QStringLiteral("Slider1"));
         s->setProperty("index", k);
         s->setRange(0, 200);
         s->setValue(100);
-        s->setTickPosition(QSlider::TicksBothSides);
+        s->setTickPosition(QSlider::TicksRight);
         s->setTickInterval(50);
         s->setPageStep(10);
         s->setMinimumHeight(90);
-        s->setToolTip(QStringLiteral("Channel %1: 100 %").arg(k + 1));
-        connect(s, &QSlider::valueChanged, s, [s, k](int v) { s->setToolTip(QStringLiteral("Channel %1: %2 %").arg(k + 1).arg(v)); });
+        connect(s, &QSlider::valueChanged, this, [this, k] { showMixerValue(k); });
         sliders[static_cast<size_t>(k)] = s;
         auto* label = namedLabel(QStringLiteral("%1").arg(k + 1, 2, 10, QLatin1Char('0')), "Label1", this);
         label->setProperty("index", k);
@@ -176,6 +179,14 @@ void ModifyDialog::setCell(int track, int column, const QString& text) {
     if (column == 3) item->setTextAlignment(Qt::AlignCenter);
 }
 
+void ModifyDialog::showMixerValue(int k) {
+    QSlider* s = sliders[static_cast<size_t>(k)];
+    const QString text = QStringLiteral("Channel %1: %2 %").arg(k + 1).arg(s->value());
+    const QString played = channelTracks_.value(k + 1);
+    s->setToolTip(played.isEmpty() ? text : text + QStringLiteral(" (") + played + QLatin1Char(')'));
+    mixerValue_->setText(s->value() == 100 ? QString() : text);
+}
+
 void ModifyDialog::PrepareModify() {
     // A recording the singer keeps stops the song from closing, and the dialog from opening.
     session_.CloseSong();
@@ -213,10 +224,14 @@ void ModifyDialog::PrepareModify() {
     const int count = static_cast<int>(chunks_.chunks.size());
     grid->setRowCount(count);
     patchChanged_ = QList<int>(count, 0);
+    channelTracks_.clear();
     for (int i = 1; i <= count; ++i) {
         fillRow(i);
         if (i > 8) grid->scrollToItem(grid->item(i - 1, 0));
+        const int channel = cell(i, 2).toInt();
+        if (channel > 0) channelTracks_[channel] += (channelTracks_[channel].isEmpty() ? QString() : QStringLiteral(", ")) + cell(i, 1);
     }
+    for (int k = 0; k < 16; ++k) showMixerValue(k);
     grid->scrollToTop();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -69,6 +70,7 @@ protected:
 
 private:
     void buildLayout();
+    void showMixerValue(int k);
     void fillRow(int track);
     ModifySettings settings() const;
     QList<TrackEdit> edits() const;
@@ -88,6 +90,8 @@ private:
     QString sourcePath_;
     SongEncoding encoding_;
     int patchTrack_ = 0;
+    QLabel* mixerValue_ = nullptr;
+    QHash<int, QString> channelTracks_;  // channel: the names of the tracks that play on it
     // The dialog closed the song and has not opened one since: closing it opens the song again.
     bool songClosed_ = false;
 };
