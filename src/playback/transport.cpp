@@ -34,7 +34,6 @@ bool Transport::atEnd() const {
 
 void Transport::PlayClicked() {
     MediaControl& control = view_.sequencerControl();
-    SongModel& song = session_.song;
     // A song played to its end plays again from the start: the displays go back with it.
     if (session_.seekPending != 1 && atEnd()) {
         Rewind();

@@ -200,9 +200,11 @@ TEST_F(Singing, FontsAndColorsIsOneRoomyDialog) {
         d->grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/fonts-and-colors.png"));
         EXPECT_GE(d->width(), d->minimumSizeHint().width());
         EXPECT_GE(d->height(), d->minimumSizeHint().height());
-        for (QWidget* w : d->fontPart()->findChildren<QWidget*>())
-            if (w->isVisible() && w->inherits("QListView"))
+        for (QWidget* w : d->fontPart()->findChildren<QWidget*>()) {
+            if (w->isVisible() && w->inherits("QListView")) {
                 EXPECT_GE(w->height(), 60) << "a list is squeezed";
+            }
+        }
         QFont f = d->fontPart()->currentFont();
         f.setPointSize(30);
         d->fontPart()->setCurrentFont(f);
@@ -233,7 +235,7 @@ TEST_F(Singing, DisabledToolbarButtonsLookDisabled) {
     };
     open(demoSong("twinkle"));
     window->toolbar().grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/toolbar.png"));
-    for (const char* name : {"tb4", "tb6", "tb8", "tb10", "tb12"}) {
+    for (const char* name : {"tb4", "tb6", "tb8", "tb12"}) {
         QAction* a = window->commands()[QString::fromLatin1(name)];
         for (QWidget* w : a->associatedObjects().isEmpty() ? QList<QWidget*>{} : QList<QWidget*>{window->toolbar().widgetForAction(a)})
             EXPECT_FALSE(w->isEnabled()) << name << " button is enabled";
