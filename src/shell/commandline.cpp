@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -233,6 +234,9 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
         request.action = CommandLineRequest::Action::Play;
     } else {
         if (request.songs.size() > 1) return usage(QStringLiteral("The player opens one song at a time"));
+        // The player changes its current folder (the preferences keep one) before it opens
+        // the song: a name relative to where it was started is made whole now.
+        for (QString& song : request.songs) song = QFileInfo(song).absoluteFilePath();
         request.action = CommandLineRequest::Action::Window;
     }
     return request;

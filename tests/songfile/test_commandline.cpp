@@ -96,6 +96,18 @@ TEST(CommandLine, UsageErrors) {
     EXPECT_EQ(bogus.err.count(QStringLiteral("bogus")), 1) << bogus.err.toStdString();
 }
 
+TEST(CommandLine, ASongNamedFromTheStartingFolderIsFoundAfterTheFolderChanges) {
+    const QString folder = QFileInfo(fixture("golden")).absolutePath();
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder);
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    const CommandLineRequest r = ParseCommandLine({QStringLiteral("cantavo"), QStringLiteral("golden.mid")}, o, e);
+    QDir::setCurrent(before);
+    ASSERT_EQ(r.action, CommandLineRequest::Action::Window);
+    EXPECT_EQ(r.songs, QStringList(QDir(folder).filePath(QStringLiteral("golden.mid"))));
+}
+
 // The program itself, with no display to start a window system on: options are checked
 // before any window system is needed.
 TEST(CommandLine, NoDisplayIsNeededToBeToldOfAMisusedOption) {
