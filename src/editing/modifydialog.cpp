@@ -79,7 +79,8 @@ void ModifyDialog::buildLayout() {
     grid->verticalHeader()->hide();
     for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, qRound(kColumnTwips[c] / double(kTwips)));
     grid->setColumnHidden(5, true);
-    grid->horizontalHeader()->setStretchLastSection(false);
+    // The patch names take what room the dialog gives beyond the columns' own widths.
+    grid->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     grid->setToolTip(QStringLiteral("Double-click MUTE to leave a track out, Patch to change its instrument"));
