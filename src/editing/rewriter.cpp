@@ -1,7 +1,6 @@
 #include "rewriter.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -181,13 +180,5 @@ QString ModifiedSongPath(const QString& songPath) {
     return songPath.left(songPath.size() - suffix.size()) + QStringLiteral("ktf");
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
-}
 
 }  // namespace cantavo

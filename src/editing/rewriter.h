@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "atomicfile.h"
 #include "songchunks.h"
 
 namespace cantavo {
@@ -87,9 +88,5 @@ QByteArray WriteModifiedSong(const SongChunks& song, const QList<TrackEdit>& edi
 
 // Where the modified song goes: the song's name with ".ktf" for its extension.
 QString ModifiedSongPath(const QString& songPath);
-
-// Writes `bytes` as a temporary file in the target's folder renamed over the target, so a
-// failure leaves any earlier file as it was.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
 
 }  // namespace cantavo

@@ -69,10 +69,6 @@ QString ProgramDirectoryPath(const QString& folder, const QString& name) {
     return f.endsWith(QLatin1Char('/')) ? f + name : f + QLatin1Char('/') + name;
 }
 
-QString DecodeTextFile(const QByteArray& bytes) {
-    return IsValidUtf8(bytes, nullptr) ? QString::fromUtf8(bytes) : DecodeWindows1252(bytes);
-}
-
 namespace {
 
 // Numbers go into 16-bit fields; one that does not fit is skipped.

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "atomicfile.h"
+
 namespace cantavo {
 
 // The settings the preferences file keeps. Colours are 0x00BBGGRR, style flags 0 or -1,
@@ -67,7 +69,5 @@ bool WritePreferences(const QString& path, const Preferences& prefs, QString* er
 // the shipped file on first use.
 QString PreferencesPath(const QString& programDir, bool installed, const QString& fileName = QStringLiteral("CANTAVO.INI"));
 
-// Text files the program reads: UTF-8, or Windows-1252 when they are not valid UTF-8.
-QString DecodeTextFile(const QByteArray& bytes);
 
 }  // namespace cantavo
