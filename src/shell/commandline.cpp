@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 
 #include "numbers.h"
+#include "songlist.h"
 #include "preferences.h"
 #include "songsession.h"
 #include "startup.h"
@@ -50,6 +52,46 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
     if (result.status == LoadStatus::NotMidiFile || result.status == LoadStatus::ReadFailed) {
         err << path << ": " << result.message << "\n";
         err.flush();
+        return 2;
+    }
+    return 0;
+}
+
+int WriteCatalogue(const QStringList& folders, const QString& list, QTextStream& err) {
+    for (const QString& folder : folders) {
+        if (!QFileInfo(folder).isDir()) {
+            err << folder << ": not a folder\n";
+            return 2;
+        }
+    }
+    QStringList leftOut;
+    const QList<SongRow> rows = CatalogueFolders(folders, &leftOut);
+    for (const QString& line : leftOut) err << line << "\n";
+    if (rows.isEmpty()) {
+        err << "No songs found: " << list << " was not written\n";
+        return 2;
+    }
+    QString error;
+    if (!WriteFileAtomically(list, ListFileBytes(rows), &error)) {
+        err << list << ": " << error << "\n";
+        return 2;
+    }
+    return 0;
+}
+
+int WriteReport(const QString& list, const QString& report, QTextStream& err) {
+    if (!QFileInfo(list).isFile()) {
+        err << list << ": not found\n";
+        return 2;
+    }
+    const QList<SongRow> rows = ReadListFile(list);
+    if (rows.isEmpty()) {
+        err << list << ": List is Empty\n";
+        return 2;
+    }
+    QString error;
+    if (!WriteFileAtomically(report, ReportBytes(rows, QDateTime::currentDateTime()), &error)) {
+        err << report << ": " << error << "\n";
         return 2;
     }
     return 0;
@@ -180,8 +222,13 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption patch(QStringLiteral("patch"),
                              QStringLiteral("With --modify: give this track's instrument the General MIDI program 0..127; may be repeated."),
                              QStringLiteral("TRACK=PROGRAM"));
-    const QList<QCommandLineOption> modifySettings{output, transpose, keepChannel, tempo, volume, mute, patch};
-    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont, modify}) parser.addOption(o);
+    QCommandLineOption catalogue(QStringLiteral("catalogue"),
+                                 QStringLiteral("cantavo --catalogue FOLDER... -o LIST.lst: write the song list of every karaoke file "
+                                                "under the folders, as \"Add Folder\" makes it, and exit."));
+    QCommandLineOption report(QStringLiteral("report"),
+                              QStringLiteral("cantavo --report LIST.lst -o REPORT.txt: write the report \"Make Report\" writes for the list and exit."));
+    const QList<QCommandLineOption> modifySettings{transpose, keepChannel, tempo, volume, mute, patch};
+    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont, modify, catalogue, report, output}) parser.addOption(o);
     for (const QCommandLineOption& o : modifySettings) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     const auto usage = [&](const QString& message) {
@@ -203,8 +250,11 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     request.songs = parser.positionalArguments();
     request.soundFont = parser.value(soundFont);
     request.json = parser.isSet(json);
-    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths) + parser.isSet(modify);
-    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --modify and --paths go one at a time"));
+    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths) + parser.isSet(modify) +
+                        parser.isSet(catalogue) + parser.isSet(report);
+    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --modify, --catalogue, --report and --paths go one at a time"));
+    if (parser.isSet(output) && !parser.isSet(modify) && !parser.isSet(catalogue) && !parser.isSet(report))
+        return usage(QStringLiteral("-o goes with --modify, --catalogue or --report"));
     for (const QCommandLineOption& o : modifySettings)
         if (parser.isSet(o) && !parser.isSet(modify)) return usage(QStringLiteral("--%1 goes with --modify").arg(o.names().constLast()));
     if (request.json && !parser.isSet(info)) return usage(QStringLiteral("--json goes with --info"));
@@ -221,6 +271,13 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
         request.modify.song = request.songs.first();
         request.modify.out = parser.value(output);
         request.action = CommandLineRequest::Action::Modify;
+    } else if (parser.isSet(catalogue) || parser.isSet(report)) {
+        const bool isReport = parser.isSet(report);
+        if (request.songs.isEmpty() || (isReport && request.songs.size() != 1) || !parser.isSet(output))
+            return usage(isReport ? QStringLiteral("--report needs one list file and -o REPORT.txt")
+                                  : QStringLiteral("--catalogue needs one or more folders and -o LIST.lst"));
+        request.output = parser.value(output);
+        request.action = isReport ? CommandLineRequest::Action::Report : CommandLineRequest::Action::Catalogue;
     } else if (parser.isSet(paths)) {
         request.action = CommandLineRequest::Action::Paths;
     } else if (parser.isSet(info)) {
@@ -256,6 +313,8 @@ int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QT
     case CommandLineRequest::Action::Info: return PrintSongInfo(request.songs.first(), request.json, out, err);
     case CommandLineRequest::Action::Render: return RenderSong(request.songs[0], request.songs[1], request.soundFont, out, err);
     case CommandLineRequest::Action::Play: return PlaySong(request.songs.first(), request.seconds, request.soundFont, out, err);
+    case CommandLineRequest::Action::Catalogue: return WriteCatalogue(request.songs, request.output, err);
+    case CommandLineRequest::Action::Report: return WriteReport(request.songs.first(), request.output, err);
     case CommandLineRequest::Action::Modify: {
         const QString refused = ModifySongFile(request.modify);
         if (refused.isEmpty()) return 0;

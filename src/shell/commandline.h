@@ -10,13 +10,14 @@ namespace cantavo {
 // What the arguments ask for. Parsing needs no application object and no display, so a
 // misused option is answered before any window system starts.
 struct CommandLineRequest {
-    enum class Action { Exit, Window, Info, Render, Play, Paths, Modify } action = Action::Exit;
+    enum class Action { Exit, Window, Info, Render, Play, Paths, Modify, Catalogue, Report } action = Action::Exit;
     int exitStatus = 0;  // Action::Exit
     bool json = false;
     double seconds = 0;  // --play: stop after this long (0: the whole song)
     QString soundFont;
     QStringList songs;
     ModifyRequest modify;  // --modify
+    QString output;        // -o of --catalogue and --report
 };
 
 // Parses the arguments; usage errors and --help/--version are printed here (errors once,
@@ -37,6 +38,12 @@ int PlaySong(const QString& song, double seconds, const QString& soundFont, QTex
 // `cantavo --info [--json] FILE`: 0 when something could be read, 2 for a file that is not
 // a MIDI file or cannot be read.
 int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream& err);
+
+// `cantavo --catalogue FOLDER... -o LIST.lst`: the list of the songs under the folders.
+// `cantavo --report LIST.lst -o REPORT.txt`: the report of a list. Files left out go to `err`;
+// 0 when the file was written, 2 otherwise.
+int WriteCatalogue(const QStringList& folders, const QString& list, QTextStream& err);
+int WriteReport(const QString& list, const QString& report, QTextStream& err);
 
 // `cantavo --render SONG OUT.wav`: 0 when the wave file was written, 2 otherwise.
 int RenderSong(const QString& song, const QString& wave, const QString& soundFont, QTextStream& out, QTextStream& err);

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "listwindow.h"
 #include "modifydialog.h"
 
 #include <QApplication>
@@ -87,6 +88,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 MainWindow::~MainWindow() {
     delete modify_;
+    delete list_;
     panel_->midi->setCommand(QStringLiteral("close"));
     panel_->wave->setCommand(QStringLiteral("close"));
     if (!session_->songPath.isEmpty()) MciSendString(QStringLiteral("close ") + session_->songPath);
@@ -126,8 +128,9 @@ void MainWindow::buildCommands() {
         a->setProperty("tip", QString::fromLatin1(tips[i]));
     }
     c.add(QStringLiteral("Command1"), QStringLiteral("&Information"), {}, false);
+    c.add(QStringLiteral("Command4"), QStringLiteral("&Autoplay"), {}, false);
     for (const char* built : {"mnfileitem0", "mnfileitem3", "mnfileitem6", "ron", "roff", "lon", "loff", "fo", "pil", "hic", "sf", "bp",
-                              "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1", "edt", "sav", "tb10"})
+                              "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1", "edt", "sav", "tb10", "al0", "tb12"})
         c.setAvailable(QString::fromLatin1(built));
     for (const QString& n : {QStringLiteral("ron"), QStringLiteral("roff"), QStringLiteral("lon"), QStringLiteral("loff"), QStringLiteral("aot")})
         c[n]->setCheckable(true);
@@ -279,6 +282,8 @@ void MainWindow::connectSignals() {
     on("edt", [this] { PrepareModify(); });
     on("tb10", [this] { PrepareModify(); });
     on("sav", [this] { SaveAs(); });
+    on("al0", [this] { OpenListEditor(); });
+    on("tb12", [this] { OpenListEditor(); });
     on("aot", [this] { setAlwaysOnTop((*commands_)[QStringLiteral("aot")]->isChecked()); });
     on("pref", [this] { SavePreferences(); });
     on("ifa1", [this] { songInfo().showSong(session_->song); songInfo().show(); });
@@ -304,6 +309,12 @@ void MainWindow::connectSignals() {
         panel_->buttons[0]->setEnabled((*commands_)[QStringLiteral("Command1")]->isEnabled());
     });
     panel_->buttons[0]->setEnabled(false);
+    connect(panel_->buttons[3], &QPushButton::clicked, c[QStringLiteral("Command4")], &QAction::trigger);
+    connect(c[QStringLiteral("Command4")], &QAction::changed, this, [this] {
+        QAction* autoplay = (*commands_)[QStringLiteral("Command4")];
+        panel_->buttons[3]->setEnabled(autoplay->isEnabled());
+        panel_->buttons[3]->setToolTip(autoplay->toolTip());
+    });
     for (int i : {1, 2, 3, 4, 5}) {
         panel_->buttons[i]->setEnabled(false);
         panel_->buttons[i]->setToolTip(QStringLiteral("Not available yet"));

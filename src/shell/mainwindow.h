@@ -20,6 +20,7 @@
 namespace cantavo {
 
 class ModifyDialog;
+class ListWindow;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -84,6 +85,13 @@ public:
     void SaveAs();
     std::function<QString()> chooseSaveAsFile;
 
+    // Song lists and compilations.
+    ListWindow& listWindow();
+    void OpenListEditor();
+    QStringList compilationEntries;
+    int compilationCount = 0;
+    int compilationIndex = 0;
+
     // The three ways out.
     void MenuExit();
     void ButtonExit();
@@ -146,6 +154,8 @@ private:
     SongInfoDialog* songInfo_ = nullptr;
     HelpWindow* help_ = nullptr;
     ModifyDialog* modify_ = nullptr;
+    ListWindow* list_ = nullptr;
+    bool installed_ = false;
     bool leaving_ = false;
     SongSession* session_;
     Transport* transport_;

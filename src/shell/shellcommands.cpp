@@ -11,6 +11,7 @@
 #include <QMenu>
 
 #include "mainwindow.h"
+#include "listwindow.h"
 #include "modifydialog.h"
 #include "mci.h"
 #include "numbers.h"
@@ -30,6 +31,7 @@ constexpr int kTwips = 15;
 void MainWindow::setProgramDirectory(const QString& dir) {
     programDir_ = dir;
     const bool installed = QDir(dir) != QDir(QCoreApplication::applicationDirPath());
+    installed_ = installed;
     preferencesPath_ = PreferencesPath(dir, installed);
     session_->encodingMemory = EncodingMemory(PreferencesPath(dir, installed, QStringLiteral("song-encodings.txt")));
     // The intro tune is the placeholder song of the main sequencer control.
@@ -249,6 +251,7 @@ void MainWindow::exitProgram(bool askAboutTemporaryFiles) {
     if (help_) help_->close();
     // Hidden, not closed: closing the modification dialog would open the song again.
     if (modify_) modify_->hide();
+    if (list_) list_->hide();
     lyricsSub_->close();
     SongSession::DeleteWorkingFiles();
     if (askAboutTemporaryFiles) {
@@ -276,6 +279,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     // Closing by the frame asks nothing; the help window goes with the main window.
     if (help_) help_->close();
     if (modify_) modify_->hide();
+    if (list_) list_->hide();
     QMainWindow::closeEvent(e);
 }
 

@@ -373,8 +373,13 @@ LoadResult ScanSongTitlesData(const QByteArray& data, SongModel& m) {
         m.trackCount = file.ReadFileByte();
         file.Skip(2);
         if (formatLow == 0 || m.trackCount < 3) {
-            m.titleLines[1] = kNotKaraokeFileTitle;
-            return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
+            // Such a file is sung when the reader finds words in it (lyric or text events).
+            SongModel words;
+            LoadSongData(data, QString(), words);
+            if (words.lyricCount == 0) {
+                m.titleLines[1] = kNotKaraokeFileTitle;
+                return {LoadStatus::NotKaraokeFile, kNotKaraokeFileMessage};
+            }
         }
         const qint64 firstTrackAt = file.position();
         const SongEncoding encoding = survey(file, firstTrackAt, {}).encoding;

@@ -262,11 +262,15 @@ TEST(TitleScan, BadFilesAndTheLimitOfTenLines) {
     ScanSongTitles(fixture("not-midi"), s);
     EXPECT_EQ(s.titleLines[1], QStringLiteral("Non è un file MIDI"));
     s.clear();
-    ScanSongTitles(fixture("format0-lyric-events"), s);
+    ScanSongTitles(fixture("format0-no-lyrics"), s);
     EXPECT_EQ(s.titleLines[1], QStringLiteral("Non è un file KARAOKE"));
+    // Files the reader sings are scanned like any other, whatever their format.
     s.clear();
-    ScanSongTitles(fixture("two-tracks-text"), s);
-    EXPECT_EQ(s.titleLines[1], QStringLiteral("Non è un file KARAOKE"));
+    EXPECT_EQ(ScanSongTitles(fixture("format0-lyric-events"), s).status, LoadStatus::Loaded);
+    EXPECT_EQ(s.titleLines[1], QStringLiteral("Format Zero Song"));
+    s.clear();
+    EXPECT_EQ(ScanSongTitles(fixture("two-tracks-text"), s).status, LoadStatus::Loaded);
+    EXPECT_EQ(s.titleLines[1], QStringLiteral("Two Tracks"));
 
     SmfBuilder b;
     b.beginTrack();

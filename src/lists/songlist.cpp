@@ -1,0 +1,222 @@
+#include "songlist.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include "atomicfile.h"
+#include "numbers.h"
+#include "songreader.h"
+#include "tempomap.h"
+
+namespace cantavo {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString noQuotes(QString text) { return text.replace(QLatin1Char('"'), QLatin1Char('\'')); }
+
+bool isKaraokeFileName(const QString& name) {
+    for (const char* ext : {".kar", ".mid", ".midi"})
+        if (name.endsWith(QLatin1String(ext), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+// A line of the report: values separated by commas go to the next print zone of 14 columns.
+class ReportLine {
+public:
+    ReportLine& zone(const QString& value) {
+        if (!text_.isEmpty() || started_) {
+            // The next zone start (columns 15, 29, ...) past the print position: a value
+            // that ends at a zone's last column is followed by a whole empty zone.
+            qsizetype start = 14;
+            while (start <= text_.size()) start += 14;
+            text_ += QString(start - text_.size(), QLatin1Char(' '));
+        }
+        started_ = true;
+        text_ += value;
+        return *this;
+    }
+    QString text() const { return text_; }
+
+private:
+    QString text_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+QString ListLine(const SongRow& row) {
+    QStringList fields;
+    for (const QString& f : {row.fileName, row.length, row.title, row.author, row.path}) fields << QLatin1Char('"') + f + QLatin1Char('"');
+    return fields.join(QLatin1Char(','));
+}
+
+bool ParseListLine(const QString& line, SongRow& row) {
+    QStringList fields;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (fields.size() < 5) {
+        while (i < n && line[i] == QLatin1Char(' ')) ++i;
+        if (i >= n || line[i] != QLatin1Char('"')) return false;
+        const qsizetype close = line.indexOf(QLatin1Char('"'), i + 1);
+        if (close < 0) return false;
+        fields << line.mid(i + 1, close - i - 1);
+        i = close + 1;
+        while (i < n && line[i] == QLatin1Char(' ')) ++i;
+        if (fields.size() < 5) {
+            if (i >= n || line[i] != QLatin1Char(',')) return false;
+            ++i;
+        }
+    }
+    row = {fields[0], fields[1], fields[2], fields[3], fields[4]};
+    return true;
+}
+
+QList<SongRow> ParseListText(const QString& text) {
+    QList<SongRow> rows;
+    for (QString line : text.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        if (line.trimmed().isEmpty()) continue;
+        SongRow row;
+        if (!ParseListLine(line, row)) break;  // a line that cannot be read ends the reading
+        rows << row;
+    }
+    return rows;
+}
+
+QByteArray ListFileBytes(const QList<SongRow>& rows) {
+    QString text;
+    for (const SongRow& r : rows) text += ListLine(r) + kCrLf;
+    return text.toUtf8();
+}
+
+QList<SongRow> ReadListFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return ParseListText(DecodeTextFile(f.readAll()));
+}
+
+bool FitsInList(const QString& fullPath) { return !fullPath.contains(QLatin1Char('"')); }
+
+std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why) {
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (why) *why = file.errorString();
+        return std::nullopt;
+    }
+    SongModel song;
+    const LoadResult r = LoadSongData(file.readAll(), filePath, song);
+    if (r.status == LoadStatus::NotMidiFile || r.status == LoadStatus::ReadFailed) {
+        if (why) *why = r.status == LoadStatus::NotMidiFile ? QStringLiteral("not a MIDI file") : r.message;
+        return std::nullopt;
+    }
+    const QFileInfo info(filePath);
+    SongRow row;
+    row.fileName = info.fileName();
+    row.path = info.absolutePath();
+    if (!row.path.endsWith(QLatin1Char('/'))) row.path += QLatin1Char('/');
+    row.length = MinutesSeconds(song.isTimeCodeDivision() || song.division == 0 ? 0.0 : TicksToMs(song, song.lastEventTick));
+    const QStringList lines = song.songTitle.split(kCrLf);
+    if (song.lyricCount == 0) {
+        row.title = kNotKaraokeFileTitle;
+    } else {
+        row.title = lines.value(0).trimmed();
+    }
+    if (row.title.isEmpty()) row.title = QStringLiteral("-");
+    row.author = song.titleSource == TitleSource::Tags && song.lyricCount > 0 ? lines.value(1).trimmed() : QString();
+    if (row.author.isEmpty()) row.author = QStringLiteral("-");
+    row.title = noQuotes(row.title);
+    row.author = noQuotes(row.author);
+    return row;
+}
+
+QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel) {
+    struct Found {
+        QString folder;
+        QString name;
+    };
+    std::vector<Found> found;
+    for (const QString& folder : folders) {
+        QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        while (it.hasNext()) {
+            if (cancel && cancel->load()) break;
+            it.next();
+            const QFileInfo info = it.fileInfo();
+            if (isKaraokeFileName(info.fileName())) found.push_back({info.absolutePath(), info.fileName()});
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        const int byFolder = a.folder.compare(b.folder, Qt::CaseInsensitive);
+        if (byFolder != 0) return byFolder < 0;
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(found.size()));
+    for (const Found& f : found) paths << QDir(f.folder).filePath(f.name);
+    return paths;
+}
+
+QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut, const std::atomic_bool* cancel,
+                                const std::function<void(int, int)>& progress) {
+    const QStringList files = FindKaraokeFiles(folders, cancel);
+    QList<SongRow> rows;
+    const int total = static_cast<int>(files.size());
+    for (int i = 0; i < total; ++i) {
+        if (cancel && cancel->load()) break;
+        QString why;
+        if (!FitsInList(files[i])) {
+            why = QStringLiteral("a double quote in its name cannot be kept in a list");
+        } else if (std::optional<SongRow> row = CatalogueSong(files[i], &why)) {
+            rows << *row;
+        }
+        if (!why.isEmpty() && leftOut) *leftOut << files[i] + QStringLiteral(": ") + why;
+        if (progress) progress(i + 1, total);
+    }
+    return rows;
+}
+
+QByteArray ReportBytes(const QList<SongRow>& rows, const QDateTime& now) {
+    QStringList lines{
+        QStringLiteral("-================================================-"),
+        QStringLiteral("-                                                -"),
+        QStringLiteral("-       List of Songs in Karaoke Format          -"),
+        QStringLiteral("-                                                -"),
+        QStringLiteral("-================================================-"),
+        QString(),
+    };
+    QString previous;
+    for (const SongRow& r : rows) {
+        if (r.path != previous && !r.path.isEmpty()) {
+            lines << QStringLiteral("In ") + r.path.toUpper() << QString();
+            previous = r.path;
+        }
+        lines << ReportLine().zone(r.fileName.toUpper()).zone(r.title).text();
+        lines << ReportLine().zone(r.length).zone(r.author).text();
+        lines << QString();
+    }
+    lines << QStringLiteral("-================================================-")
+          << QStringLiteral("  This list has been automatically generated by   ")
+          << QStringLiteral("       Cantavo! 3.0 (c) 1997 the Cantavo! karaoke player")
+          << QStringLiteral("           at ") + now.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" on ") +
+                 now.toString(QStringLiteral("MM-dd-yyyy"));
+    return (lines.join(kCrLf) + kCrLf).toUtf8();
+}
+
+QStringList CompilationEntries(const QString& text) {
+    QStringList entries{QString()};
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) entries << QString();
+        else if (c != QLatin1Char('\r')) entries.last() += c;
+    }
+    entries.removeLast();
+    return entries;
+}
+
+QByteArray CompilationFileBytes(const QString& text) { return (text + kCrLf).toUtf8(); }
+
+}  // namespace cantavo
