@@ -76,7 +76,9 @@ void ListWindow::buildLayout() {
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
-    grid->setSortingEnabled(true);
+    // Sorted only when a heading is clicked: rows added later go to the end, in the order added.
+    grid->horizontalHeader()->setSectionsClickable(true);
+    grid->horizontalHeader()->setSortIndicatorShown(false);
     grid->setToolTip(QStringLiteral("Click: preview; double-click: into the compilation; click a heading to sort"));
 
     preview = new MediaControl(MediaControl::DeviceType::Sequencer, this);
@@ -203,6 +205,13 @@ void ListWindow::connectSignals() {
         insertEntry(QStringLiteral("KARAOKE ") + rowAt(row).fullPath());
     });
     connect(search, &QLineEdit::textChanged, this, &ListWindow::filterRows);
+    connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        QHeaderView* header = grid->horizontalHeader();
+        const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
+        const Qt::SortOrder order = again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        header->setSortIndicatorShown(true);
+        grid->sortByColumn(column, order);
+    });
     connect(&scan_, &CatalogueScan::progress, this, [this](int done, int total) {
         progress->setMaximum(total);
         progress->setValue(done);
@@ -248,13 +257,9 @@ void ListWindow::setRows(const QList<SongRow>& rows) {
 }
 
 void ListWindow::appendRows(const QList<SongRow>& rows) {
-    // Sorting waits while rows go in: each would be moved as it was added.
-    const bool sorting = grid->isSortingEnabled();
-    grid->setSortingEnabled(false);
     int row = grid->rowCount();
     grid->setRowCount(row + static_cast<int>(rows.size()));
     for (const SongRow& r : rows) setRow(row++, r);
-    grid->setSortingEnabled(sorting);
     filterRows(search->text());
 }
 
