@@ -13,8 +13,9 @@ namespace cantavo {
 // "Add &Folder...": the catalogue of folders made on a thread of its own, so that the window
 // stays responsive over thousands of songs.
 //
-// Threading: start() runs CatalogueFolders() on a QThread owned by this object. The thread
-// touches nothing but its own locals and the atomic cancel flag; it reports through the
+// Threading: start() runs CatalogueFolders() on a QThread owned by this object (which reads
+// the songs on helper threads of its own, see there). The thread touches nothing but its own
+// locals and the atomic cancel flag; it reports through the
 // progress() and finished() signals, which Qt queues to the thread this object lives in
 // (the window's). cancel() only sets the flag; the thread then ends after the song it is
 // reading, and finished() still comes, with the rows found so far. The destructor cancels

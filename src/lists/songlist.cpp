@@ -5,7 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QThread>
+
 #include <algorithm>
+#include <thread>
+#include <vector>
 
 #include "atomicfile.h"
 #include "numbers.h"
@@ -164,18 +168,34 @@ QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool*
 QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut, const std::atomic_bool* cancel,
                                 const std::function<void(int, int)>& progress) {
     const QStringList files = FindKaraokeFiles(folders, cancel);
-    QList<SongRow> rows;
     const int total = static_cast<int>(files.size());
-    for (int i = 0; i < total; ++i) {
-        if (cancel && cancel->load()) break;
-        QString why;
-        if (!FitsInList(files[i])) {
-            why = QStringLiteral("a double quote in its name cannot be kept in a list");
-        } else if (std::optional<SongRow> row = CatalogueSong(files[i], &why)) {
-            rows << *row;
+    // Songs are read by as many threads as there are cores, each taking the next file; every
+    // result has its own slot, so the rows keep the files' order. Only the first thread
+    // reports progress, so the callback is never called from two threads at once.
+    std::vector<std::optional<SongRow>> found(static_cast<size_t>(total));
+    std::vector<QString> reasons(static_cast<size_t>(total));
+    std::atomic_int next{0}, done{0};
+    const auto work = [&](bool reports) {
+        for (int i = next++; i < total; i = next++) {
+            if (cancel && cancel->load()) break;
+            const size_t k = static_cast<size_t>(i);
+            if (!FitsInList(files[i])) reasons[k] = QStringLiteral("a double quote in its name cannot be kept in a list");
+            else found[k] = CatalogueSong(files[i], &reasons[k]);
+            const int now = ++done;
+            if (reports && progress) progress(now, total);
         }
-        if (!why.isEmpty() && leftOut) *leftOut << files[i] + QStringLiteral(": ") + why;
-        if (progress) progress(i + 1, total);
+    };
+    const int threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads && total > 1; ++t) helpers.emplace_back(work, false);
+    work(true);
+    for (std::thread& h : helpers) h.join();
+    if (progress && !(cancel && cancel->load())) progress(total, total);
+    QList<SongRow> rows;
+    for (int i = 0; i < total; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        if (found[k]) rows << std::move(*found[k]);
+        else if (!reasons[k].isEmpty() && leftOut) *leftOut << files[i] + QStringLiteral(": ") + reasons[k];
     }
     return rows;
 }

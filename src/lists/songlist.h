@@ -48,7 +48,8 @@ std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why = nul
 QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel = nullptr);
 
 // `cantavo --catalogue`: the rows of the songs under the folders, in order; files left out go
-// to `leftOut` as "path: reason". `progress` hears each file as it is done.
+// to `leftOut` as "path: reason". The songs are read on one thread per core; `progress` is
+// called from one of them at a time, and `cancel` is read by all.
 QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut, const std::atomic_bool* cancel = nullptr,
                                 const std::function<void(int done, int total)>& progress = {});
 
