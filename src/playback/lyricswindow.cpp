@@ -38,7 +38,8 @@ QFont LyricsWindow::lyricsFont() const {
 void LyricsWindow::ApplyLyricsFont() {
     surface_->setLyricsFont(lyricsFont());
     surface_->setBackColor(settings.backColor);
-    if (surface_->backBitmapPath() != settings.backBitmap) surface_->setBackBitmap(settings.backBitmap);
+    const QString& picture = shownPicture_.isEmpty() ? settings.backBitmap : shownPicture_;
+    if (surface_->backBitmapPath() != picture) surface_->setBackBitmap(picture);
 }
 
 QStringList LyricsWindow::linesAfter(int line) const {
@@ -117,7 +118,8 @@ void LyricsWindow::setGauge(double percent) { gauge_->setValue(static_cast<int>(
 
 void LyricsWindow::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
-    if (surface_->backBitmapPath() != settings.backBitmap) surface_->setBackBitmap(settings.backBitmap);
+    const QString& picture = shownPicture_.isEmpty() ? settings.backBitmap : shownPicture_;
+    if (surface_->backBitmapPath() != picture) surface_->setBackBitmap(picture);
     RedrawPage(0);
 }
 
@@ -133,8 +135,16 @@ void LyricsWindow::applyFont(const QFont& font, const QColor& color) {
     RedrawPage(0);
 }
 
+bool LyricsWindow::ShowPicture(const QString& path) {
+    if (!surface_->setBackBitmap(path)) return false;
+    shownPicture_ = path;
+    RedrawPage(1);
+    return true;
+}
+
 bool LyricsWindow::applyBitmap(const QString& path) {
     if (!surface_->setBackBitmap(path)) return false;
+    shownPicture_.clear();
     settings.backBitmap = path;
     RedrawPage(1);
     return true;

@@ -48,6 +48,10 @@ public:
     // The same without the dialogs.
     void applyFont(const QFont& font, const QColor& color);
     bool applyBitmap(const QString& path);
+    // A compilation's background picture: shown until the next one or a chosen bitmap, and
+    // not kept in the settings. False when the file is not a picture.
+    bool ShowPicture(const QString& path);
+    const QString& shownPicture() const { return shownPicture_; }
     void applyBackColor(const QColor& c);
 
     LyricsSurface& surface() { return *surface_; }
@@ -62,6 +66,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
 
 private:
+    QString shownPicture_;
     QFont lyricsFont() const;
     void drawPageFor(int line, const QColor& pilotColor);
     QStringList linesAfter(int line) const;

@@ -51,6 +51,10 @@ void Transport::PlayClicked() {
         // bar shows the time reached, which in a song with tempo changes is another
         // fraction than the fraction of its beats clicked.
         Follow();
+        // The interrupted play ends here: the engine tells only of songs played to their end,
+        // so the jump's own end-of-playback is over. A jump to the very end keeps the flag for
+        // the end it brings.
+        if (session_.seekTarget < session_.songLengthSixteenths) session_.suppressCompletion = 0;
         session_.seekPending = 0;
         view_.setWaitCursor(false);
     }

@@ -129,6 +129,10 @@ void MainWindow::buildCommands() {
     }
     c.add(QStringLiteral("Command1"), QStringLiteral("&Information"), {}, false);
     c.add(QStringLiteral("Command4"), QStringLiteral("&Autoplay"), {}, false);
+    c.add(QStringLiteral("Command2"), QStringLiteral("App&lause"))->setToolTip(QStringLiteral("Applause over the song"));
+    c.add(QStringLiteral("Command3"), QStringLiteral("&Boo Boo!"))->setToolTip(QStringLiteral("Booing over the song"));
+    c.add(QStringLiteral("Command5"), QStringLiteral("User &1"))->setToolTip(QStringLiteral("Your sound: right button to choose it"));
+    c.add(QStringLiteral("Command6"), QStringLiteral("User &2"))->setToolTip(QStringLiteral("Your sound: right button to choose it"));
     for (const char* built : {"mnfileitem0", "mnfileitem3", "mnfileitem6", "ron", "roff", "lon", "loff", "fo", "pil", "hic", "sf", "bp",
                               "aot", "pref", "mo", "ifa1", "ifa2", "tb2", "tb14", "tb16", "tb18", "tb20", "Command1", "edt", "sav", "tb10", "al0", "tb12"})
         c.setAvailable(QString::fromLatin1(built));
@@ -315,10 +319,8 @@ void MainWindow::connectSignals() {
         panel_->buttons[3]->setEnabled(autoplay->isEnabled());
         panel_->buttons[3]->setToolTip(autoplay->toolTip());
     });
-    for (int i : {1, 2, 3, 4, 5}) {
-        panel_->buttons[i]->setEnabled(false);
-        panel_->buttons[i]->setToolTip(QStringLiteral("Not available yet"));
-    }
+    panel_->buttons[3]->setEnabled(false);
+    connectCompilation();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {
@@ -383,6 +385,10 @@ void MainWindow::FileOpen() {
 }
 
 void MainWindow::openFromOutside(const QString& path) {
+    if (path.endsWith(QStringLiteral(".cpl"), Qt::CaseInsensitive)) {
+        LoadCompilation(QFileInfo(path).absoluteFilePath());
+        return;
+    }
     session_->PrepareFileOpen();
     session_->FileOpenChosen(QFileInfo(path).absoluteFilePath());
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <QToolBar>
@@ -91,6 +92,15 @@ public:
     QStringList compilationEntries;
     int compilationCount = 0;
     int compilationIndex = 0;
+    // 0 opens the list window; 1 plays the next entry of the compilation.
+    void CompilationStep(int mode);
+    // A ".cpl" file named on the command line or dropped: accepted and played from its start.
+    bool LoadCompilation(const QString& path);
+
+    // Audience sounds, over the running song. Tests replace the user sound's dialog.
+    void PlayAudienceSound(const QString& file);
+    void UserSoundButton(Qt::MouseButton button, int which);
+    std::function<QString()> chooseUserSound;
 
     // The three ways out.
     void MenuExit();
@@ -135,6 +145,13 @@ private:
     void watchSoundOutput();
     // "Lyrics &Encoding": the automatic choice or one encoding for the current song.
     void buildEncodingMenu(QMenu* parent);
+    void connectCompilation();
+    QLabel* compilationStatus();
+    void showPauseLeft();
+    bool startCompilationSong(const QString& path);
+    // Plays a wave file on the sound control; false (said in the status bar) when it cannot.
+    bool playSound(const QString& path);
+    bool userSoundPress(QObject* watched, QEvent* event);
 
     Commands* commands_;
     QMdiArea* mdi_;
@@ -143,6 +160,8 @@ private:
     ControlPanel* panel_;
     QToolBar* toolbar_;
     QTimer* timer1_;
+    QTimer pauseCountdown_;
+    int pauseLeftMs_ = 0;
     QMenu* fileMenu_;
     QAction* recentSeparator_ = nullptr;
     QMenu* midiOutMenu_ = nullptr;

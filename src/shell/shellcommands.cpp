@@ -234,6 +234,7 @@ HelpWindow& MainWindow::help() {
 void MainWindow::ShowHelp(int context) { help().showTopic(context); }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (userSoundPress(watched, event)) return true;
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         if (auto* menu = qobject_cast<QMenu*>(watched)) {
             ShowHelp(menu->property("help").toInt());
