@@ -86,7 +86,11 @@ bool WaveDevice::openDevice(bool capture, QString* error) {
     want.freq = format_.rate;
     want.format = sdlFormat(format_);
     want.channels = static_cast<Uint8>(format_.channels);
-    want.samples = 1024;
+    // Closing a playback device waits two of its buffers for the sound to drain, on this
+    // (the window's) thread: buffers of about 23 ms whatever the rate keep that wait short.
+    Uint16 samples = 1024;
+    while (!capture && samples > 128 && samples * 1000 / format_.rate > 30) samples /= 2;
+    want.samples = samples;
     device_ = SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
     if (device_ == 0) {
         if (error) *error = QStringLiteral("Error while loading media device driver: %1").arg(QString::fromUtf8(SDL_GetError()));
