@@ -131,19 +131,27 @@ TEST_F(Window, CompletionOnceAndNotAfterASeek) {
     play();
     advance(19.0);
     EXPECT_EQ(done.count(), 1);
-    // A jump sets the one-shot flag: the next end is not reported.
+    // A jump into the song interrupts it without ending it: the song's own end is reported.
     play();
     window->transport().ProgressClicked(0.9);
-    advance(3.0);
-    EXPECT_EQ(done.count(), 1);
     EXPECT_EQ(window->session().suppressCompletion, 0);
+    advance(3.0);
+    EXPECT_EQ(done.count(), 2);
+    // A jump to the very end ends it: that end is not reported, and the flag is spent.
+    play();
+    advance(2.0);
+    window->transport().ProgressClicked(1.0);
+    advance(2.0);
+    EXPECT_EQ(done.count(), 2);
+    EXPECT_EQ(window->session().suppressCompletion, 0);
+    // The flag an audience sound sets keeps the next end from being reported, once.
     window->session().suppressCompletion = 1;
     play();
     advance(19.0);
-    EXPECT_EQ(done.count(), 1);
+    EXPECT_EQ(done.count(), 2);
     play();
     advance(19.0);
-    EXPECT_EQ(done.count(), 2);
+    EXPECT_EQ(done.count(), 3);
 }
 
 TEST_F(Window, FullScreenThenOpenShowsTheControlPanel) {
