@@ -97,13 +97,22 @@ void FilePanes::refresh() {
     QStringList names;
     for (const QString& name : QDir(folder_).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
         for (const QString& p : patterns) {
-            if (name.endsWith(p.mid(1), Qt::CaseInsensitive)) {
+            if (p == QStringLiteral("*") || name.endsWith(p.mid(1), Qt::CaseInsensitive)) {
                 names << name;
                 break;
             }
         }
     }
     files->addItems(names);
+}
+
+void FilePanes::setPatterns(const QStringList& patterns) {
+    pattern->blockSignals(true);
+    pattern->clear();
+    pattern->addItems(patterns);
+    pattern->blockSignals(false);
+    pattern->setVisible(patterns.size() > 1);
+    refresh();
 }
 
 QStringList FilePanes::selectedFiles() const {

@@ -26,6 +26,9 @@ public:
     void refresh();
     // The chosen files, whole paths, in list order.
     QStringList selectedFiles() const;
+    // The patterns to choose from, each a blank-separated list such as "*.kar *.mid"; "*" is
+    // every file.
+    void setPatterns(const QStringList& patterns);
     void fillPlaces();
 
 signals:

@@ -321,6 +321,7 @@ void MainWindow::connectSignals() {
     });
     panel_->buttons[3]->setEnabled(false);
     connectCompilation();
+    connectOutput();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

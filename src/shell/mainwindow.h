@@ -22,6 +22,7 @@ namespace cantavo {
 
 class ModifyDialog;
 class ListWindow;
+class PrintDialog;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -102,6 +103,12 @@ public:
     void UserSoundButton(Qt::MouseButton button, int which);
     std::function<QString()> chooseUserSound;
 
+    // The lyrics file and printing. Tests replace the save dialog (given the proposal).
+    void SaveLyricsCommand(bool fromToolbar);
+    bool ExportLyrics(const QString& path);
+    std::function<QString(const QString&)> chooseLyricsFile;
+    PrintDialog& printDialog();
+
     // The three ways out.
     void MenuExit();
     void ButtonExit();
@@ -146,6 +153,7 @@ private:
     // "Lyrics &Encoding": the automatic choice or one encoding for the current song.
     void buildEncodingMenu(QMenu* parent);
     void connectCompilation();
+    void connectOutput();
     QLabel* compilationStatus();
     void showPauseLeft();
     bool startCompilationSong(const QString& path);
@@ -174,6 +182,7 @@ private:
     HelpWindow* help_ = nullptr;
     ModifyDialog* modify_ = nullptr;
     ListWindow* list_ = nullptr;
+    PrintDialog* print_ = nullptr;
     bool installed_ = false;
     bool leaving_ = false;
     SongSession* session_;

