@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "formwidgets.h"
 #include "mci.h"
 #include "mediacontrol.h"
 #include "numbers.h"
@@ -19,15 +20,8 @@ namespace cantavo {
 
 namespace {
 
-constexpr int kTwips = 15;
 const int kColumnTwips[6] = {500, 3500, 600, 700, 3650, 1};
 const char* const kHeadings[6] = {"#", "Track Name", "Chan.", "MUTE", "Patch", ""};
-
-QLabel* namedLabel(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    return l;
-}
 
 }  // namespace
 
@@ -77,7 +71,7 @@ void ModifyDialog::buildLayout() {
     for (const char* h : kHeadings) headings << QString::fromLatin1(h);
     grid->setHorizontalHeaderLabels(headings);
     grid->verticalHeader()->hide();
-    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, qRound(kColumnTwips[c] / double(kTwips)));
+    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, TwipsToPixels(kColumnTwips[c]));
     grid->setColumnHidden(5, true);
     // The patch names take what room the dialog gives beyond the columns' own widths.
     grid->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
@@ -89,9 +83,9 @@ void ModifyDialog::buildLayout() {
 
     auto* mixer = new QGridLayout;
     mixer->setHorizontalSpacing(0);
-    mixer->addWidget(namedLabel(QStringLiteral("Mixer"), "Label7", this), 0, 0, 1, 4);
+    mixer->addWidget(NamedWidget<QLabel>("Label7", QStringLiteral("Mixer"), this), 0, 0, 1, 4);
     // The slider last moved, in numbers: the sliders alone do not say how far they are.
-    mixerValue_ = namedLabel(QString(), "MixerValue", this);
+    mixerValue_ = NamedWidget<QLabel>("MixerValue", QString(), this);
     mixer->addWidget(mixerValue_, 0, 4, 1, 12);
     for (int k = 0; k < 16; ++k) {
         auto* s = new QSlider(Qt::Vertical, this);
@@ -105,7 +99,7 @@ void ModifyDialog::buildLayout() {
         s->setMinimumHeight(90);
         connect(s, &QSlider::valueChanged, this, [this, k] { showMixerValue(k); });
         sliders[static_cast<size_t>(k)] = s;
-        auto* label = namedLabel(QStringLiteral("%1").arg(k + 1, 2, 10, QLatin1Char('0')), "Label1", this);
+        auto* label = NamedWidget<QLabel>("Label1", QStringLiteral("%1").arg(k + 1, 2, 10, QLatin1Char('0')), this);
         label->setProperty("index", k);
         label->setAlignment(Qt::AlignHCenter);
         mixer->addWidget(s, 1, k, Qt::AlignHCenter);
@@ -133,14 +127,14 @@ void ModifyDialog::buildLayout() {
     cancelButton->setObjectName(QStringLiteral("Command2"));
 
     auto* controls = new QGridLayout;
-    controls->addWidget(namedLabel(QStringLiteral("Tempo"), "Label3", this), 0, 0);
+    controls->addWidget(NamedWidget<QLabel>("Label3", QStringLiteral("Tempo"), this), 0, 0);
     controls->addWidget(tempo, 0, 1);
     controls->addWidget(tempoSpin, 0, 2);
-    controls->addWidget(namedLabel(QStringLiteral("%"), "Label6", this), 0, 3);
-    controls->addWidget(namedLabel(QStringLiteral("Transpose"), "Label2", this), 1, 0);
+    controls->addWidget(NamedWidget<QLabel>("Label6", QStringLiteral("%"), this), 0, 3);
+    controls->addWidget(NamedWidget<QLabel>("Label2", QStringLiteral("Transpose"), this), 1, 0);
     controls->addWidget(transpose, 1, 1);
     controls->addWidget(transposeSpin, 1, 2);
-    controls->addWidget(namedLabel(QStringLiteral("Half Tones"), "Label5", this), 1, 3);
+    controls->addWidget(NamedWidget<QLabel>("Label5", QStringLiteral("Half Tones"), this), 1, 3);
     controls->setRowStretch(2, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(modifyButton);
@@ -159,7 +153,7 @@ void ModifyDialog::buildLayout() {
     lower->addLayout(controls, 2);
 
     auto* main = new QVBoxLayout(this);
-    main->addWidget(namedLabel(QStringLiteral("Track List"), "Label4", this));
+    main->addWidget(NamedWidget<QLabel>("Label4", QStringLiteral("Track List"), this));
     main->addWidget(grid, 3);
     main->addLayout(lower, 2);
     main->addLayout(keep);

@@ -5,17 +5,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "formwidgets.h"
 #include "mci.h"
 
 namespace cantavo {
 
 namespace {
-
-QPushButton* namedButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 // A whole or decimal number as the program writes it: no blanks, no trailing zeros.
 QString plainNumber(double v) { return QString::number(v, 'g', 15); }
@@ -28,9 +23,9 @@ CommentDialog::CommentDialog(QWidget* parent) : QDialog(parent) {
     text = new QLineEdit(this);
     text->setObjectName(QStringLiteral("Text1"));
     text->setMinimumWidth(320);
-    ok = namedButton(QStringLiteral("&OK"), "Command2", this);
+    ok = NamedWidget<QPushButton>("Command2", QStringLiteral("&OK"), this);
     ok->setDefault(true);
-    cancel = namedButton(QStringLiteral("&Cancel"), "Command1", this);
+    cancel = NamedWidget<QPushButton>("Command1", QStringLiteral("&Cancel"), this);
     auto* box = new QVBoxLayout(this);
     box->addWidget(text);
     auto* buttons = new QHBoxLayout;
@@ -51,15 +46,15 @@ PauseDialog::PauseDialog(QWidget* parent) : QDialog(parent) {
     text = new QLineEdit(QStringLiteral("3"), this);
     text->setObjectName(QStringLiteral("Text1"));
     text->setMaximumWidth(80);
-    up = namedButton(QStringLiteral("+"), "Spin1", this);
-    down = namedButton(QStringLiteral("-"), "Spin1Down", this);
+    up = NamedWidget<QPushButton>("Spin1", QStringLiteral("+"), this);
+    down = NamedWidget<QPushButton>("Spin1Down", QStringLiteral("-"), this);
     for (QPushButton* b : {up, down}) {
         b->setAutoRepeat(true);
         b->setFixedWidth(28);
     }
-    ok = namedButton(QStringLiteral("&OK"), "Command1", this);
+    ok = NamedWidget<QPushButton>("Command1", QStringLiteral("&OK"), this);
     ok->setDefault(true);
-    cancel = namedButton(QStringLiteral("&Cancel"), "Command2", this);
+    cancel = NamedWidget<QPushButton>("Command2", QStringLiteral("&Cancel"), this);
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Seconds"), this), 0, 0);
     grid->addWidget(text, 0, 1);

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "formwidgets.h"
 #include "mediacontrol.h"
 #include "songreader.h"
 #include "songsession.h"
@@ -16,15 +17,8 @@ namespace cantavo {
 
 namespace {
 
-constexpr int kTwips = 15;
 const int kColumnTwips[6] = {1200, 900, 2700, 2700, 2700, 1};
 const char* const kHeadings[6] = {"File Name", "Length", "Title", "Author", "Path", ""};
-
-QPushButton* namedButton(const QString& caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
 
 // Text as a search compares it: case folded, accents taken off ("Frère" finds "frere").
 QString searchable(const QString& text) {
@@ -58,9 +52,9 @@ void ListWindow::buildLayout() {
     search->setObjectName(QStringLiteral("SearchText"));
     search->setPlaceholderText(QStringLiteral("Search file name, title or author"));
     search->setClearButtonEnabled(true);
-    addButton = namedButton(QStringLiteral("&Add to List"), "Command1", this);
-    addFolderButton = namedButton(QStringLiteral("Add &Folder..."), "AddFolder", this);
-    clearButton = namedButton(QStringLiteral("&Clear List"), "Command9", this);
+    addButton = NamedWidget<QPushButton>("Command1", QStringLiteral("&Add to List"), this);
+    addFolderButton = NamedWidget<QPushButton>("AddFolder", QStringLiteral("Add &Folder..."), this);
+    clearButton = NamedWidget<QPushButton>("Command9", QStringLiteral("&Clear List"), this);
 
     grid = new QTableWidget(0, 6, this);
     grid->setObjectName(QStringLiteral("Grid1"));
@@ -69,7 +63,7 @@ void ListWindow::buildLayout() {
     grid->setHorizontalHeaderLabels(headings);
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, qRound(kColumnTwips[c] / double(kTwips)));
+    for (int c = 0; c < 6; ++c) grid->setColumnWidth(c, TwipsToPixels(kColumnTwips[c]));
     grid->setColumnHidden(5, true);
     grid->horizontalHeader()->setStretchLastSection(false);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -83,11 +77,11 @@ void ListWindow::buildLayout() {
 
     preview = new MediaControl(MediaControl::DeviceType::Sequencer, this);
     preview->setObjectName(QStringLiteral("MMControl1"));
-    singButton = namedButton(QStringLiteral("&Sing"), "Command7", this);
+    singButton = NamedWidget<QPushButton>("Command7", QStringLiteral("&Sing"), this);
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("ScanProgress"));
     progress->hide();
-    cancelScanButton = namedButton(QStringLiteral("Stop"), "CancelScan", this);
+    cancelScanButton = NamedWidget<QPushButton>("CancelScan", QStringLiteral("Stop"), this);
     cancelScanButton->hide();
 
     auto* label = new QLabel(QStringLiteral("Compilation"), this);
@@ -95,12 +89,12 @@ void ListWindow::buildLayout() {
     compilation = new QPlainTextEdit(this);
     compilation->setObjectName(QStringLiteral("Text1"));
     compilation->setLineWrapMode(QPlainTextEdit::NoWrap);
-    commentButton = namedButton(QStringLiteral("Co&mm."), "Command5", this);
-    pauseButton = namedButton(QStringLiteral("&Pause"), "Command3", this);
-    soundButton = namedButton(QStringLiteral("S&ound"), "Command4", this);
-    pictureButton = namedButton(QStringLiteral("&Picture"), "Command8", this);
-    okButton = namedButton(QStringLiteral("&OK"), "Command6", this);
-    cancelButton = namedButton(QStringLiteral("&Cancel"), "Command2", this);
+    commentButton = NamedWidget<QPushButton>("Command5", QStringLiteral("Co&mm."), this);
+    pauseButton = NamedWidget<QPushButton>("Command3", QStringLiteral("&Pause"), this);
+    soundButton = NamedWidget<QPushButton>("Command4", QStringLiteral("S&ound"), this);
+    pictureButton = NamedWidget<QPushButton>("Command8", QStringLiteral("&Picture"), this);
+    okButton = NamedWidget<QPushButton>("Command6", QStringLiteral("&OK"), this);
+    cancelButton = NamedWidget<QPushButton>("Command2", QStringLiteral("&Cancel"), this);
     commentDialog = new CommentDialog(this);
     pauseDialog = new PauseDialog(this);
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "commandline.h"
+#include "cli.h"
 #include "rewriter.h"
 #include "testpaths.h"
 #include "trackrows.h"
@@ -12,34 +12,17 @@
 namespace cantavo::test {
 namespace {
 
-struct CommandRun {
-    int status = 0;
-    QString out, err;
-};
-
-CommandRun run(const QStringList& args) {
-    CommandRun r;
-    QTextStream out(&r.out), err(&r.err);
-    r.status = RunCommandLine(QStringList{QStringLiteral("cantavo")} + args, out, err);
-    return r;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST(ModifyCommand, WritesTheBytesOfTheRewriter) {
     QTemporaryDir dir;
     const QString song = demoSong("frere-jacques");
     const QString out = dir.filePath(QStringLiteral("out.kar"));
-    const CommandRun r = run({QStringLiteral("--modify"), song, QStringLiteral("-o"), out, QStringLiteral("--transpose"), QStringLiteral("-3"),
+    const CliRun r = run({QStringLiteral("--modify"), song, QStringLiteral("-o"), out, QStringLiteral("--transpose"), QStringLiteral("-3"),
                        QStringLiteral("--tempo"), QStringLiteral("12.5"), QStringLiteral("--volume"), QStringLiteral("2=150"),
                        QStringLiteral("--mute"), QStringLiteral("7"), QStringLiteral("--patch"), QStringLiteral("4=40"),
                        QStringLiteral("--keep-channel"), QStringLiteral("3")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
 
-    const SongChunks chunks = ReadSongChunks(readAll(song));
+    const SongChunks chunks = ReadSongChunks(fileBytes(song));
     QList<TrackEdit> edits;
     for (const HeldChunk& c : chunks.chunks) edits << EditFor(AnalyseTrack(c.bytes, 10));
     edits[6].muted = true;
@@ -50,7 +33,7 @@ TEST(ModifyCommand, WritesTheBytesOfTheRewriter) {
     s.tempoPercent = 12.5;
     s.mixer[1] = 150;
     s.keepChannel = 3;
-    EXPECT_EQ(readAll(out), WriteModifiedSong(chunks, edits, s));
+    EXPECT_EQ(fileBytes(out), WriteModifiedSong(chunks, edits, s));
 }
 
 TEST(ModifyCommand, RefusesAsTheDialogDoesAndWritesNothing) {
@@ -58,7 +41,7 @@ TEST(ModifyCommand, RefusesAsTheDialogDoesAndWritesNothing) {
     const QString song = demoSong("frere-jacques");
     const QString out = dir.filePath(QStringLiteral("out.kar"));
     const auto refused = [&](const QStringList& settings, const QString& message) {
-        const CommandRun r = run(QStringList{QStringLiteral("--modify"), song, QStringLiteral("-o"), out} + settings);
+        const CliRun r = run(QStringList{QStringLiteral("--modify"), song, QStringLiteral("-o"), out} + settings);
         EXPECT_NE(r.status, 0) << message.toStdString();
         EXPECT_EQ(r.err.trimmed(), message);
         EXPECT_FALSE(QFile::exists(out));
@@ -72,19 +55,19 @@ TEST(ModifyCommand, RefusesAsTheDialogDoesAndWritesNothing) {
     refused({QStringLiteral("--patch"), QStringLiteral("2=3")}, QStringLiteral("This track's patch can't be changed"));
     refused({QStringLiteral("--tempo"), QStringLiteral("-100")}, QStringLiteral("Error in modifying file"));
     // Usage errors say how the option is used.
-    const CommandRun bad = run({QStringLiteral("--modify"), song, QStringLiteral("-o"), out, QStringLiteral("--volume"), QStringLiteral("17=50")});
+    const CliRun bad = run({QStringLiteral("--modify"), song, QStringLiteral("-o"), out, QStringLiteral("--volume"), QStringLiteral("17=50")});
     EXPECT_EQ(bad.status, 2);
     EXPECT_TRUE(bad.err.startsWith(QStringLiteral("--volume needs CH=PCT")));
     EXPECT_EQ(run({QStringLiteral("--transpose"), QStringLiteral("2"), song}).status, 2);
 }
 
 TEST(ModifyCommand, InfoListsTheTracksAsTheDialogDoes) {
-    const CommandRun r = run({QStringLiteral("--info"), QStringLiteral("--json"), demoSong("frere-jacques")});
+    const CliRun r = run({QStringLiteral("--info"), QStringLiteral("--json"), demoSong("frere-jacques")});
     ASSERT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains(QStringLiteral("\"patch\": \" 72 - Clarinet \"")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("\"name\": \"Voice 1\"")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("\"trackCount\": 7")));
-    const CommandRun help = run({QStringLiteral("--help")});
+    const CliRun help = run({QStringLiteral("--help")});
     EXPECT_TRUE(help.out.contains(QStringLiteral("--modify")));
     EXPECT_TRUE(help.out.contains(QStringLiteral("--patch <TRACK=PROGRAM>")));
 }

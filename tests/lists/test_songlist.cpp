@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "commandline.h"
+#include "cli.h"
 #include "engine.h"
 #include "numbers.h"
 #include "sequencer.h"
@@ -16,11 +16,6 @@
 
 namespace cantavo::test {
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -181,18 +176,6 @@ TEST(SongList, CompilationEntriesCountLinesEndedByTheirLineEnd) {
     EXPECT_EQ(CompilationFileBytes(QStringLiteral("PAUSE 3\r\n")), QByteArray("PAUSE 3\r\n\r\n"));
 }
 
-struct CliRun {
-    int status = 0;
-    QString out, err;
-};
-
-CliRun run(const QStringList& args) {
-    CliRun r;
-    QTextStream out(&r.out), err(&r.err);
-    r.status = RunCommandLine(QStringList{QStringLiteral("cantavo")} + args, out, err);
-    return r;
-}
-
 TEST(SongList, CatalogueAndReportFromTheCommandLine) {
     QTemporaryDir dir;
     const QString list = dir.filePath(QStringLiteral("all.lst"));
@@ -201,14 +184,14 @@ TEST(SongList, CatalogueAndReportFromTheCommandLine) {
     CliRun r = run({QStringLiteral("--catalogue"), songs, fixtures, QStringLiteral("-o"), list});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QStringList leftOut;
-    EXPECT_EQ(bytesOf(list), ListFileBytes(CatalogueFolders({songs, fixtures}, &leftOut)));
+    EXPECT_EQ(fileBytes(list), ListFileBytes(CatalogueFolders({songs, fixtures}, &leftOut)));
     EXPECT_TRUE(r.err.contains(QStringLiteral("not-midi.mid: not a MIDI file")));
     EXPECT_EQ(r.err.count(QLatin1Char('\n')), leftOut.size());
 
     const QString report = dir.filePath(QStringLiteral("report.txt"));
     r = run({QStringLiteral("--report"), list, QStringLiteral("-o"), report});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QByteArray written = bytesOf(report);
+    const QByteArray written = fileBytes(report);
     const QByteArray expected = ReportBytes(ReadListFile(list), QDateTime::currentDateTime());
     // All but the time line.
     EXPECT_EQ(written.left(written.lastIndexOf("           at ")), expected.left(expected.lastIndexOf("           at ")));
@@ -226,7 +209,7 @@ TEST(SongList, CatalogueAndReportFromTheCommandLine) {
 TEST(SongList, FuzzRegressionsReadSafely) {
     const QDir dir(QStringLiteral(CANTAVO_LIST_REGRESSIONS));
     for (const QString& name : dir.entryList(QDir::Files)) {
-        const QString text = DecodeTextFile(bytesOf(dir.filePath(name)));
+        const QString text = DecodeTextFile(fileBytes(dir.filePath(name)));
         const QList<SongRow> rows = ParseListText(text);
         ReportBytes(rows, QDateTime::currentDateTime());
         CompilationEntries(text);

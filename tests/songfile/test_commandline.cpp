@@ -7,27 +7,13 @@
 #include <QJsonObject>
 #include <QProcess>
 
-#include "commandline.h"
+#include "cli.h"
 #include "helpers.h"
 
 using namespace cantavo;
 using namespace cantavo::test;
 
 namespace {
-
-struct CliRun {
-    int status;
-    QString out, err;
-};
-
-CliRun run(const QStringList& args) {
-    CliRun r;
-    QTextStream out(&r.out), err(&r.err);
-    r.status = RunCommandLine(QStringList{QStringLiteral("cantavo")} + args, out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
 
 }  // namespace
 
