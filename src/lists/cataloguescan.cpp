@@ -9,6 +9,7 @@ CatalogueScan::CatalogueScan(QObject* parent) : QObject(parent) {
 CatalogueScan::~CatalogueScan() {
     cancel();
     if (thread_) thread_->wait();
+    delete thread_;
 }
 
 void CatalogueScan::start(const QStringList& folders) {
