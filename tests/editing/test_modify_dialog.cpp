@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "../shell/window.h"
+#include "cli.h"
 #include "modifydialog.h"
 #include "rewriter.h"
 #include "songreader.h"
@@ -43,10 +44,6 @@ protected:
     void shotOf(QWidget* w, const QString& name) {
         QDir().mkpath(QStringLiteral(CANTAVO_SHOTS_DIR));
         w->grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/") + name + QStringLiteral(".png"));
-    }
-    static QByteArray bytesOf(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QTemporaryDir temp, work;
     QString song;
@@ -221,7 +218,7 @@ TEST_F(ModifyWindow, ModifyWritesTheSongAndSingsIt) {
     const QString ktf = QDir(work.path()).filePath(QStringLiteral("frere.ktf"));
     ASSERT_TRUE(QFileInfo::exists(ktf));
     // The bytes of the rewriter for the same settings.
-    const SongChunks chunks = ReadSongChunks(bytesOf(song));
+    const SongChunks chunks = ReadSongChunks(fileBytes(song));
     QList<TrackEdit> edits;
     for (const HeldChunk& c : chunks.chunks) edits << EditFor(AnalyseTrack(c.bytes, 10));
     edits[5].muted = true;
@@ -231,7 +228,7 @@ TEST_F(ModifyWindow, ModifyWritesTheSongAndSingsIt) {
     s.transpose = 2;
     s.mixer[0] = 50;
     s.tempoPercent = 10;
-    EXPECT_EQ(bytesOf(ktf), WriteModifiedSong(chunks, edits, s));
+    EXPECT_EQ(fileBytes(ktf), WriteModifiedSong(chunks, edits, s));
 
     EXPECT_EQ(window->session().songPath, ktf);
     EXPECT_TRUE(window->session().songLoaded());
@@ -296,7 +293,7 @@ TEST_F(ModifyWindow, SaveAsKeepsTheModifiedSong) {
     QStringList answers{kept};
     window->chooseSaveAsFile = [&] { return answers.isEmpty() ? QString() : answers.takeFirst(); };
     window->commands()[QStringLiteral("sav")]->trigger();
-    EXPECT_EQ(bytesOf(kept), bytesOf(ktf));
+    EXPECT_EQ(fileBytes(kept), fileBytes(ktf));
     EXPECT_TRUE(window->session().songLoaded());
     EXPECT_TRUE(QFileInfo(window->session().songPath).fileName().startsWith(QStringLiteral("Slow")));
 
@@ -313,7 +310,7 @@ TEST_F(ModifyWindow, SaveAsKeepsTheModifiedSong) {
         EXPECT_EQ(no.texts, QStringList(QStringLiteral("Overwrite existing file?")));
         EXPECT_EQ(no.icons.first(), QMessageBox::Question);
     }
-    EXPECT_EQ(bytesOf(other.fileName()), QByteArray("keep me"));
+    EXPECT_EQ(fileBytes(other.fileName()), QByteArray("keep me"));
     EXPECT_EQ(window->session().songPath, ktf) << "cancelled: the modified song is back";
     EXPECT_TRUE(window->session().songLoaded());
     answers = {other.fileName()};
@@ -321,7 +318,7 @@ TEST_F(ModifyWindow, SaveAsKeepsTheModifiedSong) {
         BoxCatcher yes(QMessageBox::Yes);
         window->SaveAs();
     }
-    EXPECT_EQ(bytesOf(other.fileName()), bytesOf(ktf));
+    EXPECT_EQ(fileBytes(other.fileName()), fileBytes(ktf));
     EXPECT_EQ(window->session().songPath, other.fileName());
 }
 
@@ -344,7 +341,7 @@ TEST_F(ModifyWindow, DamagedSongIsRewrittenWhole) {
     LoadSongFile(window->session().songPath, after);
     ASSERT_EQ(after.lyricCount, before.lyricCount);
     for (int i = 1; i <= before.lyricCount; ++i) EXPECT_EQ(after.lyricText[i], before.lyricText[i]);
-    for (const HeldChunk& c : ReadSongChunks(bytesOf(window->session().songPath)).chunks) EXPECT_FALSE(c.repaired);
+    for (const HeldChunk& c : ReadSongChunks(fileBytes(window->session().songPath)).chunks) EXPECT_FALSE(c.repaired);
 }
 
 }  // namespace
