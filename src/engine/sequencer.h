@@ -81,6 +81,8 @@ public:
     // be opened (the previous device stays).
     bool setPort(int index, QString* error = nullptr);
     int port() const { return port_; }
+    // True while the music goes to the built-in synthesizer (not an external device).
+    bool playsOnBuiltIn() const { return sink_.load() == &synthSink_; }
 
     // Tests and benchmarks: every message sent, with the frame of the block it went out in.
     // Set while stopped; it is called on the audio thread.

@@ -33,7 +33,7 @@ void quietLog(int, const char*, void*) {}
 
 constexpr int kBlock = 64;
 // Frames rendered per wake-up of the clock thread: small, so that each write is quick.
-constexpr int kChunk = 256;
+constexpr int kChunk = SynthHost::kHeardChunkFrames;
 // How far the silent clock renders ahead of real time.
 constexpr int kSilentLead = 1024;
 
@@ -223,7 +223,14 @@ void SynthHost::clockThread() {
                 dropOutput(out->error());
                 continue;
             }
-            latencyFrames_.store(out->latencyFrames());
+            const int latency = out->latencyFrames();
+            latencyFrames_.store(latency);
+            if (heardOn_.load(std::memory_order_acquire)) {
+                // The output's latency runs to the last frame written.
+                const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+                const qint64 first = framesRendered_.load() - kChunk;
+                keepHeard(interleaved.data(), first, now + static_cast<qint64>(latency - kChunk) * 1000000000 / sampleRate_);
+            }
         }
         // After the music stops, its last notes ring out for a moment at most.
         if (listenersNeedClock()) {
@@ -274,6 +281,37 @@ void SynthHost::render(int frames, float* out) {
         }
         frames -= n;
     }
+}
+
+void SynthHost::startHeardCapture() {
+    if (!heardRing_) heardRing_ = std::make_unique<HeardChunk[]>(kHeardRing);
+    heardRead_.store(heardWrite_.load(std::memory_order_acquire), std::memory_order_release);
+    heardOn_.store(true, std::memory_order_release);
+}
+
+void SynthHost::stopHeardCapture() { heardOn_.store(false, std::memory_order_release); }
+
+void SynthHost::keepHeard(const float* interleaved, qint64 firstFrame, qint64 heardNs) {
+    const size_t w = heardWrite_.load(std::memory_order_relaxed);
+    if (w - heardRead_.load(std::memory_order_acquire) >= kHeardRing) {
+        heardLost_.fetch_add(1);
+        return;
+    }
+    HeardChunk& c = heardRing_[w % kHeardRing];
+    c.firstFrame = firstFrame;
+    c.heardNs = heardNs;
+    std::copy(interleaved, interleaved + 2 * kChunk, c.samples);
+    heardWrite_.store(w + 1, std::memory_order_release);
+}
+
+int SynthHost::takeHeard(std::vector<HeardChunk>& out) {
+    if (!heardRing_) return 0;
+    size_t r = heardRead_.load(std::memory_order_relaxed);
+    const size_t w = heardWrite_.load(std::memory_order_acquire);
+    const int n = static_cast<int>(w - r);
+    for (; r != w; ++r) out.push_back(heardRing_[r % kHeardRing]);
+    heardRead_.store(w, std::memory_order_release);
+    return n;
 }
 
 void SynthHost::addListener(BlockListener* listener) {

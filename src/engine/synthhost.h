@@ -52,7 +52,9 @@ QString NoSoundFontText();
 // makes every other call. Crossing: the listener list (a mutex the clock thread try-locks
 // around a block), the wake request and quit flag (a mutex and condition variable), the
 // frame count, the latency and the output state (atomics), the output's description (a
-// mutex), and outputChanged(), a queued signal. Nothing else crosses.
+// mutex), outputChanged(), a queued signal, and the heard music: a ring of chunks with one
+// writer (the clock thread) and one reader, its two indices and its switch atomics. Nothing
+// else crosses.
 class SynthHost : public QObject {
     Q_OBJECT
 public:
@@ -95,6 +97,22 @@ public:
     // missing). Any thread but the clock thread.
     void wake();
 
+    // The music as heard, for a recording that mixes it with the voice. While on, each chunk
+    // the clock thread sends to the sound server is kept with the steady clock's time, in
+    // nanoseconds, at which its first frame will be heard. One reader at a time.
+    static constexpr int kHeardChunkFrames = 256;
+    struct HeardChunk {
+        qint64 firstFrame = 0;
+        qint64 heardNs = 0;
+        float samples[2 * kHeardChunkFrames];  // interleaved stereo
+    };
+    void startHeardCapture();
+    void stopHeardCapture();
+    // Appends the chunks kept since the last call; the number appended.
+    int takeHeard(std::vector<HeardChunk>& out);
+    // Chunks lost because the reader fell more than the ring's few seconds behind.
+    qint64 heardLost() const { return heardLost_.load(); }
+
     // One block: renders `len` frames and tells the listeners.
     int process(int len, int nfx, float* fx[], int nout, float* out[]);
 
@@ -129,6 +147,13 @@ private:
     std::atomic<bool> clockRunning_{false};
     std::atomic<bool> soundPlaying_{false};
     std::atomic<AudioOutput*> output_{nullptr};
+    void keepHeard(const float* interleaved, qint64 firstFrame, qint64 heardNs);
+    std::unique_ptr<HeardChunk[]> heardRing_;
+    static constexpr size_t kHeardRing = 1024;
+    std::atomic<bool> heardOn_{false};
+    std::atomic<size_t> heardWrite_{0};
+    std::atomic<size_t> heardRead_{0};
+    std::atomic<qint64> heardLost_{0};
     mutable std::mutex problemMutex_;
     QString problem_;
 };

@@ -1,12 +1,20 @@
 #include "wavedevice.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 #include <QThread>
 
 #include <SDL2/SDL.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -27,6 +35,27 @@ bool initAudio(QString* error) {
 }
 
 SDL_AudioFormat sdlFormat(const WaveFormat& f) { return f.bits == 8 ? AUDIO_U8 : AUDIO_S16SYS; }
+
+QString& spoolFolderSetting() {
+    static QString folder;
+    return folder;
+}
+
+// Held while this run has spool files, so that the next run can tell ours from a dead one's.
+void holdSpoolLock() {
+    static std::unique_ptr<QLockFile> lock;
+    if (!lock && !spoolFolderSetting().isEmpty()) {
+        lock = std::make_unique<QLockFile>(QDir(spoolFolderSetting()).filePath(QStringLiteral("take-%1.lock").arg(QCoreApplication::applicationPid())));
+        lock->tryLock(0);
+    }
+}
+
+QString newSpoolPath() {
+    static int serial = 0;
+    if (spoolFolderSetting().isEmpty()) return {};
+    holdSpoolLock();
+    return QDir(spoolFolderSetting()).filePath(QStringLiteral("take-%1-%2.wav").arg(QCoreApplication::applicationPid()).arg(++serial));
+}
 
 }  // namespace
 
@@ -71,8 +100,45 @@ bool WaveDevice::open(const QString& path, QString* error) {
     return true;
 }
 
+void WaveDevice::create(const WaveFormat& format) {
+    close();
+    format_ = format;
+    open_ = true;
+}
+
+void WaveDevice::setSpoolFolder(const QString& folder) { spoolFolderSetting() = folder; }
+
+QString WaveDevice::spoolFolder() { return spoolFolderSetting(); }
+
+QStringList WaveDevice::LeftoverTakes() {
+    const QString folder = spoolFolderSetting();
+    if (folder.isEmpty()) return {};
+    const QDir dir(folder);
+    QStringList found;
+    const QString mine = QString::number(QCoreApplication::applicationPid());
+    for (const QFileInfo& f : dir.entryInfoList({QStringLiteral("take-*-*.wav")}, QDir::Files, QDir::Time)) {
+        const QString pid = f.fileName().section(QLatin1Char('-'), 1, 1);
+        if (pid == mine) continue;
+        // A run that still lives holds its lock; a dead one's lock is stale and gives way.
+        QLockFile owner(dir.filePath(QStringLiteral("take-%1.lock").arg(pid)));
+        if (!owner.tryLock(0)) continue;
+        owner.unlock();
+        if (f.size() > 0) found << f.absoluteFilePath();
+    }
+    return found;
+}
+
+void WaveDevice::adoptAsSpool() {
+    // Under this run's own name, so that no other running copy takes it for a dead run's.
+    const QString own = newSpoolPath();
+    spool_ = !own.isEmpty() && QFile::rename(path_, own) ? own : path_;
+}
+
 void WaveDevice::close() {
+    stop();
     closeDevice();
+    if (!spool_.isEmpty()) QFile::remove(spool_);
+    spool_.clear();
     open_ = false;
     take_.clear();
     path_.clear();
@@ -80,7 +146,7 @@ void WaveDevice::close() {
     state_ = State::Stopped;
 }
 
-bool WaveDevice::openDevice(bool capture, QString* error) {
+bool WaveDevice::openDevice(QString* error) {
     if (!initAudio(error)) return false;
     SDL_AudioSpec want{}, have{};
     want.freq = format_.rate;
@@ -89,9 +155,9 @@ bool WaveDevice::openDevice(bool capture, QString* error) {
     // Closing a playback device waits two of its buffers for the sound to drain, on this
     // (the window's) thread: buffers of about 23 ms whatever the rate keep that wait short.
     Uint16 samples = 1024;
-    while (!capture && samples > 128 && samples * 1000 / format_.rate > 30) samples /= 2;
+    while (samples > 128 && samples * 1000 / format_.rate > 30) samples /= 2;
     want.samples = samples;
-    device_ = SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, 0);
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
         if (error) *error = QStringLiteral("Error while loading media device driver: %1").arg(QString::fromUtf8(SDL_GetError()));
         return false;
@@ -114,7 +180,7 @@ bool WaveDevice::play(QString* error) {
     }
     stop();
     if (position_ >= take_.size()) position_ = 0;
-    if (!openDevice(false, error)) return false;
+    if (!openDevice(error)) return false;
     queuedFrom_ = position_;
     SDL_QueueAudio(device_, take_.constData() + position_, static_cast<Uint32>(take_.size() - position_));
     SDL_PauseAudioDevice(device_, 0);
@@ -144,22 +210,33 @@ bool WaveDevice::record(QString* error) {
         return false;
     }
     stop();
-    if (!openDevice(true, error)) return false;
     take_.truncate(position_);
-    SDL_PauseAudioDevice(device_, 0);
+    recordingProblem_.clear();
+    // Recording again on the take writes its spool again from the start.
+    if (spool_.isEmpty()) spool_ = newSpoolPath();
+    recorder_ = std::make_unique<TakeRecorder>(format_, music_);
+    if (!recorder_->start(take_, spool_, error)) {
+        recorder_.reset();
+        return false;
+    }
+    inputDescription_ = recorder_->inputDescription();
     state_ = State::Recording;
     pump_.start();
     return true;
 }
 
 void WaveDevice::pump() {
-    if (device_ == 0) return;
     if (state_ == State::Recording) {
-        char buffer[16384];
-        Uint32 n;
-        while ((n = SDL_DequeueAudio(device_, buffer, sizeof buffer)) > 0) take_.append(buffer, static_cast<qsizetype>(n));
+        if (recorder_ && !recorder_->pump(take_)) {
+            recordingProblem_ = recorder_->error();
+            stop();
+            emit completed();
+        }
         position_ = take_.size();
-    } else if (state_ == State::Playing) {
+        return;
+    }
+    if (device_ == 0) return;
+    if (state_ == State::Playing) {
         const qint64 left = SDL_GetQueuedAudioSize(device_);
         position_ = take_.size() - left;
         if (left == 0) {
@@ -171,17 +248,25 @@ void WaveDevice::pump() {
     }
 }
 
+void WaveDevice::finishRecording() {
+    if (!recorder_) return;
+    recorder_->finish(take_);
+    recorder_.reset();
+    position_ = take_.size();
+}
+
 void WaveDevice::pause() {
     if (state_ == State::Playing || state_ == State::Recording) {
-        pump();
+        if (state_ == State::Playing) pump();
+        finishRecording();
         closeDevice();
         state_ = State::Paused;
     }
 }
 
 void WaveDevice::stop() {
-    if (state_ == State::Recording) pump();
-    if (state_ == State::Playing) position_ = take_.size() - SDL_GetQueuedAudioSize(device_);
+    finishRecording();
+    if (state_ == State::Playing && device_ != 0) position_ = take_.size() - SDL_GetQueuedAudioSize(device_);
     closeDevice();
     state_ = State::Stopped;
 }
@@ -198,26 +283,35 @@ bool WaveDevice::save(const QString& path, QString* error) {
         return false;
     }
     if (state_ == State::Recording) stop();
+    const auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("The wave file %1 could not be written: %2.").arg(QDir::toNativeSeparators(path), why);
+        return false;
+    };
+    // Written beside the target and renamed over it, so that a failure leaves the old file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
     SF_INFO info{};
     info.samplerate = format_.rate;
     info.channels = format_.channels;
     info.format = SF_FORMAT_WAV | (format_.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
+    SNDFILE* f = sf_open_fd(file.handle(), SFM_WRITE, &info, SF_FALSE);
     if (!f) {
-        if (error) *error = QStringLiteral("Invalid file name: %1 (%2)").arg(path, QString::fromUtf8(sf_strerror(nullptr)));
-        return false;
+        file.cancelWriting();
+        return fail(QString::fromUtf8(sf_strerror(nullptr)));
     }
-    const sf_count_t frames = take_.size() / format_.bytesPerFrame();
-    sf_count_t written;
-    if (format_.bits == 8) {
-        // The file library writes 8-bit wave data from raw unsigned bytes.
-        written = sf_write_raw(f, take_.constData(), frames * format_.bytesPerFrame()) / format_.bytesPerFrame();
-    } else {
-        written = sf_writef_short(f, reinterpret_cast<const short*>(take_.constData()), frames);
+    // The take's bytes are already the wave file's data: unsigned 8-bit or little-endian 16-bit.
+    const sf_count_t bytes = take_.size() - take_.size() % format_.bytesPerFrame();
+    errno = 0;
+    const bool written = sf_write_raw(f, take_.constData(), bytes) == bytes;
+    const int writeErrno = errno;
+    const QString why = written ? QString() : QString::fromLocal8Bit(std::strerror(writeErrno != 0 ? writeErrno : EIO));
+    const bool closed = sf_close(f) == 0;
+    if (!written || !closed) {
+        file.cancelWriting();
+        return fail(written ? QStringLiteral("the file could not be completed") : why);
     }
-    const bool ok = written == frames && sf_close(f) == 0;
-    if (!ok && error) *error = QStringLiteral("The wave file %1 could not be written.").arg(path);
-    return ok;
+    if (!file.commit()) return fail(file.errorString());
+    return true;
 }
 
 MediaMode WaveDevice::mode() const {

@@ -2,28 +2,25 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QStringList>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 #include "sequencer.h"
+#include "takerecorder.h"
 
 namespace cantavo {
 
-// The format of a wave take: 8 or 16 bits, mono or stereo, a sample rate.
-struct WaveFormat {
-    int bits = 16;
-    int channels = 2;
-    int rate = 44100;
-    int bytesPerFrame() const { return bits / 8 * channels; }
-    bool operator==(const WaveFormat&) const = default;
-};
-
 // The wave-audio device: one wave file opened as the take, played to the default sound
-// output and recorded into from the default input, in the file's own format.
+// output and recorded into from the default input (with the music mixed in, when given the
+// synthesizer), in the file's own format. While it records, the take also streams to a spool
+// file in the spool folder, which closing the device deletes.
 //
-// Threading: everything runs on the GUI thread. Sound goes through the audio library's
-// queues (queued playback, dequeued capture), which a timer on this thread feeds and empties;
-// no callback of this class runs anywhere else.
+// Threading: everything runs on the GUI thread. Playback goes through the audio library's
+// queue, which a timer on this thread feeds; recording is read by the same timer (see
+// TakeRecorder). No callback of this class runs anywhere else.
 class WaveDevice : public QObject {
     Q_OBJECT
 public:
@@ -33,6 +30,8 @@ public:
     // Opens a wave file of any format the file library reads; its samples become the take,
     // converted to the nearest 8- or 16-bit format.
     bool open(const QString& path, QString* error);
+    // Opens an empty take of `format`, with no file behind it.
+    void create(const WaveFormat& format);
     void close();
     bool isOpen() const { return open_; }
     const QString& path() const { return path_; }
@@ -44,7 +43,25 @@ public:
     void pause();
     void stop();
     void seekMs(double ms);
-    bool save(const QString& path, QString* error);  // the take, in the take's format
+    // The take, in the take's format, written whole or not at all; `error` says why not.
+    bool save(const QString& path, QString* error);
+
+    // The music to mix into the next recording: the synthesizer, or null for the voice alone.
+    void setMusicSource(SynthHost* music) { music_ = music; }
+    // The folder for the spool files of the takes being recorded (the program's temporary
+    // folder); empty: no spool.
+    static void setSpoolFolder(const QString& folder);
+    static QString spoolFolder();
+    // Spool files left by runs of the program that ended without closing them, newest first.
+    static QStringList LeftoverTakes();
+    // Makes the open file this device's spool: closing the device deletes it (a leftover
+    // take opened to be saved).
+    void adoptAsSpool();
+    const QString& spoolPath() const { return spool_; }
+    // The input of the last recording, as the desktop names it.
+    const QString& inputDescription() const { return inputDescription_; }
+    // Why the last recording stopped by itself (the input failed), or empty.
+    const QString& recordingProblem() const { return recordingProblem_; }
 
     MediaMode mode() const;
     double lengthMs() const;
@@ -65,7 +82,8 @@ signals:
 private:
     void pump();
     void closeDevice();
-    bool openDevice(bool capture, QString* error);
+    void finishRecording();
+    bool openDevice(QString* error);
 
     QString path_;
     WaveFormat format_;
@@ -76,6 +94,11 @@ private:
     quint32 device_ = 0;
     qint64 queuedFrom_ = 0;  // the take's byte at which the current queue began
     QTimer pump_;
+    SynthHost* music_ = nullptr;
+    std::unique_ptr<TakeRecorder> recorder_;
+    QString spool_;
+    QString inputDescription_;
+    QString recordingProblem_;
 };
 
 // Plays a wave file to its end and returns (the compilation's sound entries).

@@ -198,7 +198,15 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption render(QStringLiteral("render"),
                               QStringLiteral("cantavo --render SONG OUT.wav: render SONG offline through the built-in synthesizer into a wave file and exit."));
     QCommandLineOption play(QStringLiteral("play"), QStringLiteral("cantavo --play SONG: play SONG in real time without a window and exit at its end."));
-    QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("With --play: stop after this many seconds."), QStringLiteral("N"));
+    QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("With --play or --record: stop after this many seconds."), QStringLiteral("N"));
+    QCommandLineOption record(QStringLiteral("record"),
+                              QStringLiteral("cantavo --record SONG TAKE.wav: play SONG without a window and record the default input, with the "
+                                             "music mixed in where it was heard, into a wave file, as the wave control records; exit at the "
+                                             "song's end."));
+    QCommandLineOption format(QStringLiteral("format"),
+                              QStringLiteral("With --record: bits (8, 16), channels (1 mono, 2 stereo) and kHz (11, 22, 44); 16-2-44 unless given."),
+                              QStringLiteral("BITS-CHANNELS-KHZ"));
+    QCommandLineOption voiceOnly(QStringLiteral("voice-only"), QStringLiteral("With --record: the input alone, without the music."));
     QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
                                  QStringLiteral("FILE.sf2"));
     QCommandLineOption paths(QStringLiteral("paths"), QStringLiteral("Print where the program finds its data and keeps its preferences."));
@@ -228,7 +236,7 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption report(QStringLiteral("report"),
                               QStringLiteral("cantavo --report LIST.lst -o REPORT.txt: write the report \"Make Report\" writes for the list and exit."));
     const QList<QCommandLineOption> modifySettings{transpose, keepChannel, tempo, volume, mute, patch};
-    for (const QCommandLineOption& o : {info, json, paths, render, play, seconds, soundFont, modify, catalogue, report, output}) parser.addOption(o);
+    for (const QCommandLineOption& o : {info, json, paths, render, play, record, format, voiceOnly, seconds, soundFont, modify, catalogue, report, output}) parser.addOption(o);
     for (const QCommandLineOption& o : modifySettings) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     const auto usage = [&](const QString& message) {
@@ -250,15 +258,26 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     request.songs = parser.positionalArguments();
     request.soundFont = parser.value(soundFont);
     request.json = parser.isSet(json);
-    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(paths) + parser.isSet(modify) +
-                        parser.isSet(catalogue) + parser.isSet(report);
-    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --modify, --catalogue, --report and --paths go one at a time"));
+    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(record) + parser.isSet(paths) +
+                        parser.isSet(modify) + parser.isSet(catalogue) + parser.isSet(report);
+    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --record, --modify, --catalogue, --report and --paths go one at a time"));
+    if ((parser.isSet(format) || parser.isSet(voiceOnly)) && !parser.isSet(record))
+        return usage(QStringLiteral("--format and --voice-only go with --record"));
+    if (parser.isSet(format)) {
+        const QStringList parts = parser.value(format).split(QLatin1Char('-'));
+        int bits = 0, channels = 0, khz = 0;
+        if (parts.size() != 3 || !readInt(parts[0], 8, 16, bits) || (bits != 8 && bits != 16) || !readInt(parts[1], 1, 2, channels) ||
+            !readInt(parts[2], 11, 44, khz) || (khz != 11 && khz != 22 && khz != 44))
+            return usage(QStringLiteral("--format needs BITS-CHANNELS-KHZ: 8 or 16, 1 or 2, 11, 22 or 44 (16-2-44)"));
+        request.format = {bits, channels, khz == 11 ? 11025 : khz == 22 ? 22050 : 44100};
+    }
+    request.voiceOnly = parser.isSet(voiceOnly);
     if (parser.isSet(output) && !parser.isSet(modify) && !parser.isSet(catalogue) && !parser.isSet(report))
         return usage(QStringLiteral("-o goes with --modify, --catalogue or --report"));
     for (const QCommandLineOption& o : modifySettings)
         if (parser.isSet(o) && !parser.isSet(modify)) return usage(QStringLiteral("--%1 goes with --modify").arg(o.names().constLast()));
     if (request.json && !parser.isSet(info)) return usage(QStringLiteral("--json goes with --info"));
-    if (parser.isSet(seconds) && !parser.isSet(play)) return usage(QStringLiteral("--seconds goes with --play"));
+    if (parser.isSet(seconds) && !parser.isSet(play) && !parser.isSet(record)) return usage(QStringLiteral("--seconds goes with --play or --record"));
     if (parser.isSet(seconds)) {
         bool ok = false;
         request.seconds = parser.value(seconds).toDouble(&ok);
@@ -286,6 +305,9 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     } else if (parser.isSet(render)) {
         if (request.songs.size() != 2) return usage(QStringLiteral("--render needs a song file and a wave file: cantavo --render SONG OUT.wav"));
         request.action = CommandLineRequest::Action::Render;
+    } else if (parser.isSet(record)) {
+        if (request.songs.size() != 2) return usage(QStringLiteral("--record needs a song file and a wave file: cantavo --record SONG TAKE.wav"));
+        request.action = CommandLineRequest::Action::Record;
     } else if (parser.isSet(play)) {
         if (request.songs.size() != 1) return usage(QStringLiteral("--play needs one song file"));
         request.action = CommandLineRequest::Action::Play;
@@ -313,6 +335,8 @@ int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QT
     case CommandLineRequest::Action::Info: return PrintSongInfo(request.songs.first(), request.json, out, err);
     case CommandLineRequest::Action::Render: return RenderSong(request.songs[0], request.songs[1], request.soundFont, out, err);
     case CommandLineRequest::Action::Play: return PlaySong(request.songs.first(), request.seconds, request.soundFont, out, err);
+    case CommandLineRequest::Action::Record:
+        return RecordSong(request.songs[0], request.songs[1], request.seconds, request.soundFont, request.format, request.voiceOnly, out, err);
     case CommandLineRequest::Action::Catalogue: return WriteCatalogue(request.songs, request.output, err);
     case CommandLineRequest::Action::Report: return WriteReport(request.songs.first(), request.output, err);
     case CommandLineRequest::Action::Modify: {

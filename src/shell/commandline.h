@@ -4,16 +4,19 @@
 #include <QTextStream>
 
 #include "trackrows.h"
+#include "takerecorder.h"
 
 namespace cantavo {
 
 // What the arguments ask for. Parsing needs no application object and no display, so a
 // misused option is answered before any window system starts.
 struct CommandLineRequest {
-    enum class Action { Exit, Window, Info, Render, Play, Paths, Modify, Catalogue, Report } action = Action::Exit;
+    enum class Action { Exit, Window, Info, Render, Play, Record, Paths, Modify, Catalogue, Report } action = Action::Exit;
     int exitStatus = 0;  // Action::Exit
     bool json = false;
-    double seconds = 0;  // --play: stop after this long (0: the whole song)
+    double seconds = 0;  // --play, --record: stop after this long (0: the whole song)
+    WaveFormat format;      // --record
+    bool voiceOnly = false; // --record
     QString soundFont;
     QStringList songs;
     ModifyRequest modify;  // --modify
@@ -34,6 +37,12 @@ int RunCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& 
 // `cantavo --play SONG`: plays the song in real time with no window, through the sound
 // server (or the silent clock), and says what it played through. 0 at the end of the song.
 int PlaySong(const QString& song, double seconds, const QString& soundFont, QTextStream& out, QTextStream& err);
+
+// `cantavo --record SONG TAKE.wav`: plays the song as --play does and records the default
+// input (with the music mixed in, unless `voiceOnly`) into a wave file of `format`, as the
+// wave control records. 0 when the take was written, 2 otherwise.
+int RecordSong(const QString& song, const QString& wave, double seconds, const QString& soundFont, WaveFormat format, bool voiceOnly,
+               QTextStream& out, QTextStream& err);
 
 // `cantavo --info [--json] FILE`: 0 when something could be read, 2 for a file that is not
 // a MIDI file or cannot be read.

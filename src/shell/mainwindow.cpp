@@ -322,6 +322,7 @@ void MainWindow::connectSignals() {
     panel_->buttons[3]->setEnabled(false);
     connectCompilation();
     connectOutput();
+    connectRecording();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

@@ -23,6 +23,7 @@ namespace cantavo {
 class ModifyDialog;
 class ListWindow;
 class PrintDialog;
+class RecordingOptionsDialog;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -109,6 +110,22 @@ public:
     std::function<QString(const QString&)> chooseLyricsFile;
     PrintDialog& printDialog();
 
+    // Wave recording. Tests replace the save dialog (given the proposal).
+    void StartRecording();
+    void RestartRecording();
+    void SaveWave(bool fromToolbar);
+    void ApplyRecordingFormat();
+    void ShowRecordingOptions();
+    RecordingOptionsDialog& recordingOptions();
+    std::function<QString(const QString&)> chooseWaveFile;
+    // Offers a take left by a run that ended unexpectedly; true when one was kept.
+    bool OfferLeftoverTakes();
+    // "Voice and music" (kept with the program's newer settings) and whether it can be had.
+    bool recordWithMusic() const;
+    bool musicCanBeRecorded() const;
+    // The program's settings that the preferences file does not hold.
+    QString settingsPath() const;
+
     // The three ways out.
     void MenuExit();
     void ButtonExit();
@@ -154,6 +171,9 @@ private:
     void buildEncodingMenu(QMenu* parent);
     void connectCompilation();
     void connectOutput();
+    void connectRecording();
+    void setWaveStatus(const QString& caption, const QColor& colour);
+    void reopenWaveTemplate();
     QLabel* compilationStatus();
     void showPauseLeft();
     bool startCompilationSong(const QString& path);
@@ -183,6 +203,7 @@ private:
     ModifyDialog* modify_ = nullptr;
     ListWindow* list_ = nullptr;
     PrintDialog* print_ = nullptr;
+    RecordingOptionsDialog* recordingOptions_ = nullptr;
     bool installed_ = false;
     bool leaving_ = false;
     SongSession* session_;

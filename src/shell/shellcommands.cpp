@@ -277,7 +277,12 @@ void MainWindow::MenuExit() { exitProgram(true); }
 void MainWindow::ButtonExit() { exitProgram(false); }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
-    // Closing by the frame asks nothing; the help window goes with the main window.
+    // Closing by the frame asks only about a take that would be lost; the help window goes
+    // with the main window.
+    if (!leaving_ && session_->waveUnsaved == 1 && !askYesNo(QStringLiteral("The recorded .WAV file was not saved. Exit anyway?"))) {
+        e->ignore();
+        return;
+    }
     if (help_) help_->close();
     if (modify_) modify_->hide();
     if (list_) list_->hide();

@@ -83,6 +83,7 @@ void Startup::StartProgram() {
     MciSendString(QStringLiteral("close ") + intro + QStringLiteral(" wait"));
     window_->show();
     if (splash_) splash_->hide();
+    window_->OfferLeftoverTakes();
     if (!songs_.isEmpty()) {
         if (QFileInfo(songs_.first()).isFile()) window_->openFromOutside(songs_.first());
         else window_->showWarning(QStringLiteral("The song \"%1\" was not found.").arg(songs_.first()));

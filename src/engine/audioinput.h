@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace cantavo {
+
+// The desktop's default sound input as a stream of interleaved stereo floats, read by one
+// thread (the window's). The client library runs its own thread underneath; every call here
+// locks it, so nothing of this class is shared with any other thread of ours.
+class AudioInput {
+public:
+    virtual ~AudioInput() = default;
+    // Appends every frame captured since the last call; the number of frames appended, or
+    // -1 when the input has failed (the reason is in error()). `lastCapturedNs`: the steady
+    // clock's time, in nanoseconds, at which the last frame appended entered the input.
+    virtual int read(std::vector<float>& out, qint64* lastCapturedNs) = 0;
+    virtual QString error() const = 0;
+    // The input's name as the desktop shows it ("Built-in Audio Analog Stereo").
+    virtual QString description() const = 0;
+};
+
+// Records from the sound server's default input (PulseAudio, or PipeWire through its
+// PulseAudio service) at `sampleRate`, with about `latencyMs` of buffering. Null with
+// `error` when no server answers.
+std::unique_ptr<AudioInput> OpenPulseInput(const QString& appName, int sampleRate, int latencyMs, QString* error);
+
+// The default input's name, asked of the server; empty with `error` when it cannot be told.
+QString DefaultInputDescription(QString* error = nullptr);
+
+}  // namespace cantavo

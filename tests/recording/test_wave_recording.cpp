@@ -1,0 +1,335 @@
+// Wave recording through the real windows and real sound: the private sound server's
+// microphone hears what the program plays.
+#include <QCheckBox>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include "cli.h"
+#include "recordingoptions.h"
+#include "soundtests.h"
+#include "../shell/window.h"
+
+using namespace cantavo;
+using namespace cantavo::test;
+
+namespace {
+
+struct WaveFacts {
+    int bits = 0, channels = 0, rate = 0;
+    double seconds = 0, peak = 0;
+};
+
+WaveFacts readWave(const QString& path) {
+    WaveFacts f;
+    SF_INFO info{};
+    SNDFILE* s = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+    if (!s) return f;
+    const int sub = info.format & SF_FORMAT_SUBMASK;
+    f.bits = sub == SF_FORMAT_PCM_U8 ? 8 : sub == SF_FORMAT_PCM_16 ? 16 : 0;
+    f.channels = info.channels;
+    f.rate = info.samplerate;
+    f.seconds = static_cast<double>(info.frames) / info.samplerate;
+    std::vector<float> data(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_float(s, data.data(), info.frames);
+    for (float v : data) f.peak = std::max<double>(f.peak, std::abs(v));
+    sf_close(s);
+    return f;
+}
+
+// The main window over the real-time synthesizer, with a program folder, a configuration
+// folder and a temporary folder of its own.
+class Recording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        NEED_SOUND();
+        qputenv("TMPDIR", temp.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        for (const QString& f : QDir(QStringLiteral(CANTAVO_PROGRAM_DIR)).entryList({QStringLiteral("*-*-*.wav"), QStringLiteral("cantavo.mid")}))
+            QFile::copy(QStringLiteral(CANTAVO_PROGRAM_DIR "/") + f, program.filePath(f));
+        QString error;
+        host = SynthHost::create(SynthHost::Options{}, &error);
+        MediaRegistry::instance().setSynthHost(host.get());
+        window = std::make_unique<MainWindow>();
+        window->setProgramDirectory(program.path());
+        window->loadPreferences();
+        window->resize(1100, 760);
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        if (window) window->session().waveUnsaved = 0;
+        window.reset();
+        MediaRegistry::instance().closeAll();
+        MediaRegistry::instance().setSynthHost(nullptr);
+        qunsetenv("TMPDIR");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    MediaControl& wave() { return *window->panel().wave; }
+    MediaControl& midi() { return *window->panel().midi; }
+    QLabel* status() { return window->findChild<QLabel*>(QStringLiteral("Panel3D10")); }
+    QColor statusColour() { return status()->palette().color(QPalette::WindowText); }
+    QAction* command(const char* name) { return window->commands()[QString::fromLatin1(name)]; }
+    void open(const QString& path) {
+        window->chooseSongFile = [path] { return path; };
+        window->FileOpen();
+        QApplication::processEvents();
+    }
+    // Records until the take holds `ms` of sound, then presses Stop.
+    void record(double ms) {
+        wave().button(MediaButton::Record)->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return wave().wave() && wave().wave()->lengthMs() >= ms; }, 20000))
+            << (wave().wave() ? wave().wave()->lengthMs() : -1) << " ms recorded";
+        wave().button(MediaButton::Stop)->click();
+        midi().setCommand(QStringLiteral("stop"));
+    }
+    double takeMs() { return wave().wave() ? wave().wave()->lengthMs() : -1; }
+    QString saveTo(const QString& path, bool toolbar = false) {
+        QString proposal;
+        window->chooseWaveFile = [&, path](const QString& p) {
+            proposal = p;
+            return path;
+        };
+        window->SaveWave(toolbar);
+        return proposal;
+    }
+    void choose(const char* name, int index) {
+        for (QRadioButton* b : window->recordingOptions().findChildren<QRadioButton*>(QString::fromLatin1(name)))
+            if (b->property("index").toInt() == index) b->click();
+    }
+
+    QTemporaryDir temp, config, program, out;
+    std::unique_ptr<SynthHost> host;
+    std::unique_ptr<MainWindow> window;
+};
+
+// Record while the song plays: a take with sound in each of the twelve formats, written
+// as the options dialog set it.
+TEST_F(Recording, TakesInEveryFormatHoldThePerformance) {
+    open(demoSong("oh-susanna"));
+    EXPECT_EQ(status()->text(), QStringLiteral("READY"));
+    int n = 0;
+    for (int bits : {8, 16})
+        for (int channels : {1, 2})
+            for (int khz : {11, 22, 44}) {
+                SCOPED_TRACE(QStringLiteral("%1 bits, %2 channels, %3 kHz").arg(bits).arg(channels).arg(khz).toStdString());
+                window->ShowRecordingOptions();
+                choose("Option3D1", bits == 8 ? 0 : 1);
+                choose("Option3D2", channels - 1);
+                choose("Option3D3", khz == 11 ? 0 : khz == 22 ? 1 : 2);
+                window->recordingOptions().ok->click();
+                EXPECT_FALSE(window->recordingOptions().isVisible());
+                midi().setCommand(QStringLiteral("prev"));
+                wave().button(MediaButton::Record)->click();
+                EXPECT_EQ(status()->text(), QStringLiteral("REC"));
+                EXPECT_EQ(statusColour(), QColor(255, 0, 0));
+                EXPECT_EQ(midi().mode(), static_cast<int>(MediaMode::Playing)) << "the song starts with the recording";
+                EXPECT_TRUE(command("mnfileitem1")->isEnabled());
+                EXPECT_TRUE(QTest::qWaitFor([&] { return takeMs() >= 1500; }, 20000)) << takeMs();
+                wave().button(MediaButton::Stop)->click();
+                EXPECT_EQ(status()->text(), QStringLiteral("STOP"));
+                EXPECT_EQ(statusColour(), QColor(0, 0, 255));
+                midi().setCommand(QStringLiteral("stop"));
+                const QString file = out.filePath(QStringLiteral("take%1.wav").arg(++n));
+                saveTo(file);
+                const WaveFacts f = readWave(file);
+                EXPECT_EQ(f.bits, bits);
+                EXPECT_EQ(f.channels, channels);
+                EXPECT_EQ(f.rate, khz == 11 ? 11025 : khz == 22 ? 22050 : 44100);
+                EXPECT_GE(f.seconds, 1.4);
+                EXPECT_GT(f.peak, 0.02) << "a silent take";
+                EXPECT_EQ(status()->text(), QStringLiteral("PRONTO"));
+                EXPECT_EQ(statusColour(), QColor(0, 0xC0, 0));
+                EXPECT_EQ(window->session().waveUnsaved, 0);
+                EXPECT_FALSE(command("mnfileitem1")->isEnabled());
+                EXPECT_EQ(takeMs(), 0) << "a fresh template is open";
+            }
+}
+
+// Voice only: what the microphone heard, which here is the music coming back.
+TEST_F(Recording, VoiceOnlyIsWhatTheInputHeard) {
+    window->ShowRecordingOptions();
+    EXPECT_EQ(window->recordingOptions().input->text(), QStringLiteral("Input: LoopMic"));
+    choose("Option3D4", 1);
+    window->recordingOptions().cancel->click();
+    EXPECT_FALSE(window->recordWithMusic()) << "the choice is kept at once";
+    open(demoSong("oh-susanna"));
+    record(2000);
+    const QString file = out.filePath(QStringLiteral("voice.wav"));
+    saveTo(file);
+    EXPECT_GT(readWave(file).peak, 0.02);
+    EXPECT_EQ(wave().wave()->inputDescription(), QString()) << "a fresh template";
+}
+
+// Prev, closing the song, exiting and the options' OK each ask before an unsaved take goes.
+TEST_F(Recording, AnUnsavedTakeIsGuarded) {
+    open(demoSong("twinkle"));
+    {
+        BoxCatcher none;
+        wave().button(MediaButton::Prev)->click();
+        EXPECT_TRUE(none.texts.isEmpty()) << "nothing recorded: nothing to ask";
+    }
+    EXPECT_EQ(status()->text(), QStringLiteral("PRONTO"));
+    EXPECT_EQ(statusColour(), QColor(0, 0xC0, 0));
+    record(800);
+    const double recorded = takeMs();
+    {
+        BoxCatcher no(QMessageBox::No);
+        wave().button(MediaButton::Prev)->click();
+        ASSERT_EQ(no.texts, QStringList{QStringLiteral("The recorded .WAV file was not saved. Restart anyway?")});
+        EXPECT_EQ(no.icons.first(), QMessageBox::Question);
+        EXPECT_EQ(window->session().waveUnsaved, 1);
+        EXPECT_TRUE(command("mnfileitem1")->isEnabled());
+        EXPECT_EQ(takeMs(), recorded) << "the take stays";
+        command("mnfileitem3")->trigger();
+        window->MenuExit();
+        window->ShowRecordingOptions();
+        window->recordingOptions().ok->click();
+        EXPECT_EQ(no.texts.mid(1), (QStringList{QStringLiteral("File .WAV recorded and not saved. Close anyway?"),
+                                                QStringLiteral("The recorded .WAV file was not saved. Exit anyway?"),
+                                                QStringLiteral("File .WAV recorded and not saved. Exit anyway?")}));
+        EXPECT_TRUE(window->session().songLoaded()) << "the song stays open";
+        EXPECT_TRUE(window->isVisible()) << "the program stays";
+        EXPECT_TRUE(window->recordingOptions().isVisible()) << "the dialog stays";
+        EXPECT_FALSE(window->close()) << "closing by the frame asks too";
+        EXPECT_EQ(takeMs(), recorded);
+    }
+    {
+        BoxCatcher yes(QMessageBox::Yes);
+        wave().button(MediaButton::Prev)->click();
+        EXPECT_EQ(yes.texts.size(), 1);
+        EXPECT_EQ(takeMs(), 0);
+        EXPECT_EQ(window->session().waveUnsaved, 0);
+        EXPECT_FALSE(command("mnfileitem1")->isEnabled());
+        EXPECT_EQ(status()->text(), QStringLiteral("PRONTO"));
+        record(800);
+        window->recordingOptions().ok->click();
+        EXPECT_FALSE(window->recordingOptions().isVisible());
+        EXPECT_EQ(takeMs(), 0) << "the options' OK let the take go";
+        record(800);
+        command("mnfileitem3")->trigger();
+        EXPECT_FALSE(window->session().songLoaded());
+        EXPECT_EQ(yes.texts.size(), 3);
+    }
+}
+
+// Save Wave: the proposals, "Overwrite existing file?" and a cancelled dialog.
+TEST_F(Recording, SaveWaveProposesTheSongsNameAndAsksBeforeOverwriting) {
+    QDir(out.path()).mkdir(QStringLiteral("My Songs"));
+    const QString song = out.filePath(QStringLiteral("My Songs/Twinkle.kar"));
+    QFile::copy(demoSong("twinkle"), song);
+    open(song);
+    record(800);
+    const QString folder = QFileInfo(window->session().songPath).absolutePath();
+    EXPECT_EQ(saveTo(QString()), folder + QStringLiteral("/Twinkle.wav"));
+    EXPECT_EQ(saveTo(QString(), true), folder + QStringLiteral("/Twinkle.WAV"));
+    EXPECT_EQ(window->session().waveUnsaved, 1) << "cancelled: the take stays unsaved";
+    const QString existing = out.filePath(QStringLiteral("existing.wav"));
+    QFile::copy(QStringLiteral(CANTAVO_PROGRAM_DIR "/applause.wav"), existing);
+    const QByteArray before = fileBytes(existing);
+    {
+        BoxCatcher no(QMessageBox::No);
+        int asked = 0;
+        window->chooseWaveFile = [&](const QString&) { return ++asked == 1 ? existing : QString(); };
+        window->SaveWave(false);
+        EXPECT_EQ(no.texts, QStringList{QStringLiteral("Overwrite existing file?")});
+        EXPECT_EQ(asked, 2) << "No shows the dialog again";
+        EXPECT_EQ(fileBytes(existing), before);
+        EXPECT_EQ(window->session().waveUnsaved, 1);
+    }
+    BoxCatcher yes(QMessageBox::Yes);
+    saveTo(existing);
+    EXPECT_NE(fileBytes(existing), before);
+    EXPECT_GT(readWave(existing).seconds, 0.7);
+    EXPECT_EQ(window->session().waveUnsaved, 0);
+    EXPECT_TRUE(command("mnfileitem3")->isEnabled());
+}
+
+// Cancel leaves the settings changed but the old template open until the next open.
+TEST_F(Recording, CancelledOptionsTakeEffectAtTheNextSave) {
+    window->ShowRecordingOptions();
+    choose("Option3D2", 1);
+    window->recordingOptions().ok->click();
+    ASSERT_EQ(wave().wave()->format().channels, 2);
+    window->ShowRecordingOptions();
+    choose("Option3D2", 0);
+    choose("Option3D3", 0);
+    window->recordingOptions().cancel->click();
+    EXPECT_EQ(window->prefs.recordStereo, 0);
+    EXPECT_EQ(window->prefs.recordKHz, 11);
+    EXPECT_EQ(wave().wave()->format(), (WaveFormat{16, 2, 44100})) << "the old template stays open";
+    open(demoSong("twinkle"));
+    record(600);
+    const QString file = out.filePath(QStringLiteral("old.wav"));
+    saveTo(file);
+    EXPECT_EQ(readWave(file).channels, 2);
+    EXPECT_EQ(wave().wave()->format(), (WaveFormat{16, 1, 11025})) << "the save opened the new template";
+}
+
+// A folder the take cannot be written to: the take stays, guarded, and the singer is told why.
+TEST_F(Recording, ASaveThatFailsKeepsTheTakeAndSaysWhy) {
+    QDir(out.path()).mkdir(QStringLiteral("locked"));
+    QString locked = out.filePath(QStringLiteral("locked"));
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    // The superuser writes anywhere a mode allows nothing: the system's own folder then.
+    if (geteuid() == 0) locked = QStringLiteral("/sys");
+    open(demoSong("twinkle"));
+    record(800);
+    const double recorded = takeMs();
+    {
+        BoxCatcher ok;
+        saveTo(locked + QStringLiteral("/take.wav"));
+        ASSERT_EQ(ok.texts.size(), 1);
+        EXPECT_TRUE(ok.texts[0].contains(QStringLiteral("could not be written"))) << ok.texts[0].toStdString();
+        EXPECT_TRUE(ok.texts[0].contains(QStringLiteral("Permission denied"))) << ok.texts[0].toStdString();
+    }
+    EXPECT_EQ(window->session().waveUnsaved, 1);
+    EXPECT_TRUE(command("mnfileitem1")->isEnabled());
+    EXPECT_EQ(status()->text(), QStringLiteral("STOP"));
+    EXPECT_EQ(takeMs(), recorded);
+    const QString file = out.filePath(QStringLiteral("saved.wav"));
+    saveTo(file);
+    EXPECT_NEAR(readWave(file).seconds * 1000, recorded, 50);
+    QFile::setPermissions(out.filePath(QStringLiteral("locked")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// A program killed while it records leaves its take; the next start offers it.
+TEST_F(Recording, ATakeLeftByAKilledProgramIsOfferedAtTheNextStart) {
+    const QString spoolFolder = WaveDevice::spoolFolder();
+    ASSERT_TRUE(spoolFolder.startsWith(temp.path()));
+    for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QProcess killed;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), temp.path());
+        killed.setProcessEnvironment(env);
+        killed.start(QStringLiteral(CANTAVO_PROGRAM_DIR "/cantavo"), {QStringLiteral("--record"), demoSong("oh-susanna"), out.filePath(QStringLiteral("never.wav"))});
+        ASSERT_TRUE(killed.waitForStarted());
+        const QString spool = QDir(spoolFolder).filePath(QStringLiteral("take-%1-1.wav").arg(killed.processId()));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(spool).size() > 200000; }, 20000));
+        killed.kill();
+        killed.waitForFinished();
+        EXPECT_EQ(WaveDevice::LeftoverTakes(), QStringList{spool});
+        BoxCatcher box(answer);
+        EXPECT_EQ(window->OfferLeftoverTakes(), answer == QMessageBox::Yes);
+        ASSERT_EQ(box.texts.size(), 1);
+        EXPECT_TRUE(box.texts[0].startsWith(QStringLiteral("A recording that was not saved was found"))) << box.texts[0].toStdString();
+        if (answer == QMessageBox::No) {
+            EXPECT_FALSE(QFileInfo::exists(spool)) << "let go";
+            continue;
+        }
+        EXPECT_GT(takeMs(), 1000);
+        EXPECT_EQ(window->session().waveUnsaved, 1);
+        EXPECT_TRUE(command("mnfileitem1")->isEnabled());
+        EXPECT_TRUE(WaveDevice::LeftoverTakes().isEmpty()) << "now this run's own";
+        const QString file = out.filePath(QStringLiteral("kept.wav"));
+        saveTo(file);
+        EXPECT_GT(readWave(file).peak, 0.02);
+        EXPECT_TRUE(QDir(spoolFolder).entryList({QStringLiteral("take-*.wav")}).isEmpty()) << "saved: the spool goes";
+    }
+}
+
+}  // namespace
