@@ -132,6 +132,8 @@ void WaveDevice::adoptAsSpool() {
     // Under this run's own name, so that no other running copy takes it for a dead run's.
     const QString own = newSpoolPath();
     spool_ = !own.isEmpty() && QFile::rename(path_, own) ? own : path_;
+    // Recording again goes on after it, as after a take just stopped.
+    position_ = take_.size();
 }
 
 void WaveDevice::close() {

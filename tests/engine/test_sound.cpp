@@ -10,6 +10,7 @@
 #include <cmath>
 #include <vector>
 
+#include "alignment.h"
 #include "engine.h"
 #include "soundtests.h"
 #include "wavedevice.h"
@@ -71,6 +72,65 @@ TEST(Sound, RecordTheBuiltInSynthesizerFromTheMicrophone) {
     EXPECT_GT(back.lengthMs(), 1500);
     EXPECT_EQ(take.inputDescription(), QStringLiteral("LoopMic")) << "the desktop's default input";
     EXPECT_GT(back.peak(), 0.02) << "the recording is silent";
+}
+
+// A take of voice and music: the music goes in where the singer heard it. Here the
+// microphone hears the sink, so the voice is the music coming back and the two must meet.
+TEST(Sound, VoiceAndMusicLineUpInTheTake) {
+    NEED_SOUND();
+    auto host = realTimeHost();
+    ASSERT_TRUE(host);
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("oh-susanna"), &error)) << error.toStdString();
+    TakeRecorder recorder({16, 1, 22050}, host.get());
+    recorder.keepStems(true);
+    QByteArray take;
+    ASSERT_TRUE(recorder.start({}, {}, &error)) << error.toStdString();
+    seq.play();
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 6000) {
+        QTest::qWait(20);
+        ASSERT_TRUE(recorder.pump(take)) << recorder.error().toStdString();
+    }
+    recorder.finish(take);
+    seq.stop();
+    ASSERT_EQ(recorder.voiceStem().size(), recorder.musicStem().size());
+    double peak = 0;
+    const double offset = OffsetMs(monoOf(recorder.musicStem()), monoOf(recorder.voiceStem()), recorder.captureRate(), 400, &peak);
+    EXPECT_LT(std::abs(offset), 10.0) << "the voice is " << offset << " ms off the music under it";
+    EXPECT_GT(peak, 0.5) << "the voice does not sound like the music";
+    // Converted as it came: 22 kHz mono, 16 bits, as long as the voice.
+    const double takeSeconds = take.size() / 2.0 / 22050;
+    EXPECT_NEAR(takeSeconds, recorder.voiceStem().size() / 2.0 / recorder.captureRate(), 0.01);
+    EXPECT_GT(takeSeconds, 5.0);
+}
+
+// While a take is recorded it is also a whole wave file in the spool folder, which closing
+// the device lets go; this run's own spool is no leftover.
+TEST(Sound, TheTakeStreamsToASpoolFile) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    WaveDevice::setSpoolFolder(dir.path());
+    WaveDevice take;
+    take.create({8, 2, 11025});
+    QString error;
+    ASSERT_TRUE(take.record(&error)) << error.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return take.lengthMs() > 1000; }, 10000));
+    const QString spool = take.spoolPath();
+    ASSERT_TRUE(spool.startsWith(dir.path()));
+    WaveDevice reader;
+    ASSERT_TRUE(reader.open(spool, &error)) << "readable while it grows: " << error.toStdString();
+    EXPECT_EQ(reader.format(), (WaveFormat{8, 2, 11025}));
+    EXPECT_GT(reader.lengthMs(), 800);
+    EXPECT_TRUE(WaveDevice::LeftoverTakes().isEmpty());
+    take.stop();
+    ASSERT_TRUE(reader.open(spool, &error));
+    EXPECT_DOUBLE_EQ(reader.lengthMs(), take.lengthMs());
+    take.close();
+    EXPECT_FALSE(QFileInfo::exists(spool));
+    WaveDevice::setSpoolFolder({});
 }
 
 TEST(Sound, EightBitMonoTakesKeepTheirFormat) {

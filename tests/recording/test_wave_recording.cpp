@@ -87,6 +87,10 @@ protected:
         wave().button(MediaButton::Stop)->click();
         midi().setCommand(QStringLiteral("stop"));
     }
+    void shot(QWidget* w, const QString& name) {
+        QDir().mkpath(QStringLiteral(CANTAVO_SHOTS_DIR));
+        w->grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/") + name + QStringLiteral(".png"));
+    }
     double takeMs() { return wave().wave() ? wave().wave()->lengthMs() : -1; }
     QString saveTo(const QString& path, bool toolbar = false) {
         QString proposal;
@@ -112,6 +116,7 @@ protected:
 TEST_F(Recording, TakesInEveryFormatHoldThePerformance) {
     open(demoSong("oh-susanna"));
     EXPECT_EQ(status()->text(), QStringLiteral("READY"));
+    shot(&window->panel(), QStringLiteral("wave-panel-ready"));
     int n = 0;
     for (int bits : {8, 16})
         for (int channels : {1, 2})
@@ -130,8 +135,10 @@ TEST_F(Recording, TakesInEveryFormatHoldThePerformance) {
                 EXPECT_EQ(midi().mode(), static_cast<int>(MediaMode::Playing)) << "the song starts with the recording";
                 EXPECT_TRUE(command("mnfileitem1")->isEnabled());
                 EXPECT_TRUE(QTest::qWaitFor([&] { return takeMs() >= 1500; }, 20000)) << takeMs();
+                if (n == 0) shot(&window->panel(), QStringLiteral("wave-panel-rec"));
                 wave().button(MediaButton::Stop)->click();
                 EXPECT_EQ(status()->text(), QStringLiteral("STOP"));
+                if (n == 0) shot(&window->panel(), QStringLiteral("wave-panel-stop"));
                 EXPECT_EQ(statusColour(), QColor(0, 0, 255));
                 midi().setCommand(QStringLiteral("stop"));
                 const QString file = out.filePath(QStringLiteral("take%1.wav").arg(++n));
@@ -144,6 +151,7 @@ TEST_F(Recording, TakesInEveryFormatHoldThePerformance) {
                 EXPECT_GT(f.peak, 0.02) << "a silent take";
                 EXPECT_EQ(status()->text(), QStringLiteral("PRONTO"));
                 EXPECT_EQ(statusColour(), QColor(0, 0xC0, 0));
+                if (n == 1) shot(&window->panel(), QStringLiteral("wave-panel-pronto"));
                 EXPECT_EQ(window->session().waveUnsaved, 0);
                 EXPECT_FALSE(command("mnfileitem1")->isEnabled());
                 EXPECT_EQ(takeMs(), 0) << "a fresh template is open";
@@ -154,6 +162,7 @@ TEST_F(Recording, TakesInEveryFormatHoldThePerformance) {
 TEST_F(Recording, VoiceOnlyIsWhatTheInputHeard) {
     window->ShowRecordingOptions();
     EXPECT_EQ(window->recordingOptions().input->text(), QStringLiteral("Input: LoopMic"));
+    shot(&window->recordingOptions(), QStringLiteral("recording-options"));
     choose("Option3D4", 1);
     window->recordingOptions().cancel->click();
     EXPECT_FALSE(window->recordWithMusic()) << "the choice is kept at once";
@@ -177,6 +186,16 @@ TEST_F(Recording, AnUnsavedTakeIsGuarded) {
     EXPECT_EQ(statusColour(), QColor(0, 0xC0, 0));
     record(800);
     const double recorded = takeMs();
+    // The take plays back; the control stops asking once it is idle.
+    wave().button(MediaButton::Play)->click();
+    EXPECT_EQ(wave().mode(), static_cast<int>(MediaMode::Playing));
+    EXPECT_EQ(wave().updateInterval(), 50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wave().mode() == static_cast<int>(MediaMode::Stopped); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wave().updateInterval() == 0; }, 1000));
+    wave().button(MediaButton::Play)->click();
+    wave().button(MediaButton::Pause)->click();
+    EXPECT_EQ(wave().updateInterval(), 0);
+    EXPECT_EQ(takeMs(), recorded);
     {
         BoxCatcher no(QMessageBox::No);
         wave().button(MediaButton::Prev)->click();
@@ -325,6 +344,14 @@ TEST_F(Recording, ATakeLeftByAKilledProgramIsOfferedAtTheNextStart) {
         EXPECT_EQ(window->session().waveUnsaved, 1);
         EXPECT_TRUE(command("mnfileitem1")->isEnabled());
         EXPECT_TRUE(WaveDevice::LeftoverTakes().isEmpty()) << "now this run's own";
+        // Recording again adds to the kept take instead of replacing it.
+        const double kept = takeMs();
+        open(demoSong("twinkle"));
+        wave().button(MediaButton::Record)->click();
+        QTest::qWait(1000);
+        wave().button(MediaButton::Stop)->click();
+        midi().setCommand(QStringLiteral("stop"));
+        EXPECT_GT(takeMs(), kept + 300);
         const QString file = out.filePath(QStringLiteral("kept.wav"));
         saveTo(file);
         EXPECT_GT(readWave(file).peak, 0.02);
