@@ -359,4 +359,56 @@ TEST_F(Recording, ATakeLeftByAKilledProgramIsOfferedAtTheNextStart) {
     }
 }
 
+// `cantavo --record`: the same take without a window, in the format asked for.
+TEST(RecordCommand, WritesATakeOfTheChosenFormat) {
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString take = dir.filePath(QStringLiteral("take.wav"));
+    CliRun r = run({QStringLiteral("--record"), demoSong("oh-susanna"), take, QStringLiteral("--seconds"), QStringLiteral("2"), QStringLiteral("--format"),
+                    QStringLiteral("8-1-22")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Recorded 00:0"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("from LoopMic (voice and music)"))) << r.out.toStdString();
+    const WaveFacts f = readWave(take);
+    EXPECT_EQ(f.bits, 8);
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.rate, 22050);
+    EXPECT_GT(f.seconds, 1.5);
+    EXPECT_GT(f.peak, 0.02);
+    r = run({QStringLiteral("--record"), demoSong("twinkle"), take, QStringLiteral("--seconds"), QStringLiteral("1"), QStringLiteral("--voice-only")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("(voice only)")));
+    EXPECT_EQ(readWave(take).channels, 2);
+    EXPECT_EQ(run({QStringLiteral("--record"), fixture("not-midi"), take}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--record"), demoSong("twinkle"), dir.filePath(QStringLiteral("no/such/folder/take.wav")), QStringLiteral("--seconds"),
+                   QStringLiteral("1")}).status, 2);
+}
+
+// With the music on an external MIDI device only the voice can be recorded; the singer's
+// own choice waits for the built-in synthesizer.
+TEST(RecordingOptions, VoiceAndMusicWaitsWhileTheMusicGoesOutside) {
+    RecordingOptionsDialog d;
+    QList<RecordingChoice> seen;
+    d.changed = [&](RecordingChoice c) { seen << c; };
+    d.showChoice({16, -1, 44, true}, false, QStringLiteral("LoopMic"));
+    EXPECT_TRUE(seen.isEmpty()) << "showing is not choosing";
+    EXPECT_FALSE(d.sources[0]->isEnabled());
+    EXPECT_TRUE(d.sources[1]->isChecked());
+    EXPECT_TRUE(d.sources[0]->toolTip().contains(QStringLiteral("external MIDI device")));
+    d.bits[0]->click();
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen[0].bits, 8);
+    EXPECT_EQ(seen[0].stereo, -1);
+    EXPECT_TRUE(seen[0].withMusic) << "the choice is kept for when the music comes back";
+    d.showChoice({8, 0, 11, true}, true, QStringLiteral("LoopMic"));
+    EXPECT_TRUE(d.sources[0]->isChecked());
+    d.sources[1]->click();
+    EXPECT_FALSE(seen.last().withMusic);
+    EXPECT_EQ(seen.last().khz, 11);
+    EXPECT_EQ(seen.last().stereo, 0);
+    d.show();
+    d.close();
+    EXPECT_FALSE(d.isVisible()) << "closed by its frame as Cancel";
+}
+
 }  // namespace

@@ -72,7 +72,12 @@ TEST(CommandLine, UsageErrors) {
     for (const QStringList& misuse : {QStringList{QStringLiteral("--json"), fixture("golden")},
                                       QStringList{QStringLiteral("--seconds"), QStringLiteral("3"), fixture("golden")},
                                       QStringList{QStringLiteral("--info"), QStringLiteral("--render"), fixture("golden")},
-                                      QStringList{QStringLiteral("--play"), QStringLiteral("--seconds"), QStringLiteral("x"), fixture("golden")}}) {
+                                      QStringList{QStringLiteral("--play"), QStringLiteral("--seconds"), QStringLiteral("x"), fixture("golden")},
+                                      QStringList{QStringLiteral("--record"), fixture("golden")},
+                                      QStringList{QStringLiteral("--record"), fixture("golden"), QStringLiteral("t.wav"), QStringLiteral("--format"), QStringLiteral("16-2-48")},
+                                      QStringList{QStringLiteral("--record"), fixture("golden"), QStringLiteral("t.wav"), QStringLiteral("--format"), QStringLiteral("12-1-44")},
+                                      QStringList{QStringLiteral("--voice-only"), fixture("golden")},
+                                      QStringList{QStringLiteral("--play"), QStringLiteral("--format"), QStringLiteral("8-1-11"), fixture("golden")}}) {
         CliRun r = run(misuse);
         EXPECT_EQ(r.status, 2) << misuse.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("Usage:"))) << r.err.toStdString();
