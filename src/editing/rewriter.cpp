@@ -53,23 +53,6 @@ TrackEdit EditFor(const TrackAnalysis& analysis) {
     return t;
 }
 
-int ScaledVelocity(int velocity, int slider) {
-    if (slider == 100) return velocity;
-    // v * s / 100 + 1 rounded half to even, in integers so that no real number decides it.
-    const int x = velocity * slider;
-    const int whole = x / 100 + 1;
-    const int rest = x % 100;
-    const int rounded = whole + ((rest > 50 || (rest == 50 && (whole & 1))) ? 1 : 0);
-    return std::min(127, std::max(0, rounded));
-}
-
-int TransposedNote(int note, int halfTones) {
-    int n = note + halfTones % 120;
-    while (n > 127) n -= 12;
-    while (n < 0) n += 12;
-    return n;
-}
-
 bool RewriteTrack(QByteArray& chunk, const ModifySettings& settings, const TrackEdit& edit, IllegalData* where) {
     ChunkWalker walker(chunk, 8, chunk.size());
     ChunkEvent e;

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "livesettings.h"
 #include "atomicfile.h"
 #include "songchunks.h"
 
@@ -49,12 +50,6 @@ struct IllegalData {
     int status = 0;      // the byte in status position when it failed
     int lastStatus = 0;  // the running status then
 };
-
-// Velocity v of a note under a mixer slider at `slider` percent: v * slider / 100 + 1,
-// halves to even, at most 127; unchanged at 100.
-int ScaledVelocity(int velocity, int slider);
-// A note moved by `halfTones`, brought back into 0..127 by whole octaves.
-int TransposedNote(int note, int halfTones);
 
 // Rewrites one chunk in place: transposition, the mixer, and the chosen patch on the
 // track's analysed channel. False, with where it stopped, when an event runs past the end

@@ -28,6 +28,9 @@ bool isNote(const SongEvent& e) {
 
 Sequencer::Sequencer(SynthHost& host, QObject* parent) : QObject(parent), host_(host), synthSink_(host.synth()) {
     sink_.store(&synthSink_);
+    for (auto& f : lastNoteOn_) f.store(-1);
+    for (auto& p : program_) p.store(0);
+    forgetSounding();
 }
 
 Sequencer::~Sequencer() { close(); }
@@ -54,6 +57,14 @@ bool Sequencer::open(const QString& path, QString* error) {
     path_ = path;
     heldTick_ = 0;
     externalTempo_.store(false);
+    used_.fill(false);
+    for (const SongEvent& e : events_.events)
+        if (e.sysex < 0 && (e.status & 0xF0) == 0x90) used_[static_cast<size_t>(e.status & 0x0F)] = true;
+    for (auto& f : lastNoteOn_) f.store(-1);
+    for (auto& p : program_) p.store(0);
+    live_ = LiveSettings{};
+    liveNow_ = live_;
+    forgetSounding();
     state_ = State::Stopped;
     host_.addListener(this);
     return true;
@@ -89,8 +100,8 @@ QString Sequencer::divisionType() const {
     }
 }
 
-double Sequencer::framesPerTick(double micros) const {
-    return micros / 1e6 * host_.sampleRate() / std::max(1, song_.isTimeCodeDivision() ? 1 : song_.division);
+double Sequencer::framesPerTick(double micros, double speed) const {
+    return micros / 1e6 * host_.sampleRate() / std::max(1, song_.isTimeCodeDivision() ? 1 : song_.division) / speed;
 }
 
 double Sequencer::songMicrosAt(double tick, size_t* next) const {
@@ -104,11 +115,11 @@ double Sequencer::songMicrosAt(double tick, size_t* next) const {
 double Sequencer::tickAtFrame(Anchor a, double frame) const {
     while (a.nextTempo < events_.tempo.size()) {
         const TempoChange& tc = events_.tempo[a.nextTempo];
-        const double cross = a.frame + (static_cast<double>(tc.tick) - a.tick) * framesPerTick(a.micros);
+        const double cross = a.frame + (static_cast<double>(tc.tick) - a.tick) * framesPerTick(a.micros, a.speed);
         if (frame < cross) break;
-        a = {static_cast<double>(tc.tick), cross, tc.micros, a.nextTempo + 1};
+        a = {static_cast<double>(tc.tick), cross, tc.micros, a.nextTempo + 1, a.speed};
     }
-    return a.tick + (frame - a.frame) / framesPerTick(a.micros);
+    return a.tick + (frame - a.frame) / framesPerTick(a.micros, a.speed);
 }
 
 double Sequencer::ticksToMs(double ticks) const {
@@ -130,6 +141,7 @@ double Sequencer::positionTicks() const {
         a.frame = pubFrame_.load(std::memory_order_relaxed);
         a.micros = pubMicros_.load(std::memory_order_relaxed);
         a.nextTempo = pubNextTempo_.load(std::memory_order_relaxed);
+        a.speed = pubSpeed_.load(std::memory_order_relaxed);
         rendered = pubRendered_.load(std::memory_order_relaxed);
         wall = pubWallNs_.load(std::memory_order_relaxed);
         after = publishSeq_.load(std::memory_order_acquire);
@@ -202,6 +214,14 @@ void Sequencer::setTempoBpm(int bpm) {
     if (state_ == State::Playing) post({Command::Tempo, 0, bpm, 0});
 }
 
+void Sequencer::setLive(const LiveSettings& live) {
+    live_ = live.clamped();
+    if (state_ != State::Closed) {
+        Command c{Command::Live, 0, 0, 0, live_};
+        post(c);
+    }
+}
+
 bool Sequencer::setPort(int index, QString* error) {
     const QList<MidiOutDevice> devices = ListMidiOutputs();
     if (index < 0 || index >= devices.size()) {
@@ -231,7 +251,7 @@ bool Sequencer::setPort(int index, QString* error) {
 void Sequencer::startAt(qint64 tick, double frame) {
     size_t next = 0;
     const double micros = songMicrosAt(static_cast<double>(tick), &next);
-    anchor_ = {static_cast<double>(tick), frame, micros, next};
+    anchor_ = {static_cast<double>(tick), frame, micros, next, liveNow_.tempoPercent / 100.0};
     nextEvent_ = static_cast<size_t>(std::lower_bound(events_.events.begin(), events_.events.end(), tick,
                                                       [](const SongEvent& e, qint64 t) { return e.tick < t; }) -
                                      events_.events.begin());
@@ -258,7 +278,42 @@ void Sequencer::startAt(qint64 tick, double frame) {
 
 void Sequencer::sendChannel(qint64 frame, int status, int d1, int d2) {
     sink_.load(std::memory_order_acquire)->send(status, d1, d2);
+    if ((status & 0xF0) == 0xC0) program_[static_cast<size_t>(status & 0x0F)].store(d1, std::memory_order_relaxed);
     if (tap_) tap_(frame, status, d1, d2);
+}
+
+void Sequencer::forgetSounding() {
+    for (auto& channel : sounding_) channel.fill(-1);
+}
+
+void Sequencer::endSounding(qint64 frame, int channel) {
+    for (int n = 0; n < 128; ++n) {
+        qint8& sent = sounding_[static_cast<size_t>(channel)][static_cast<size_t>(n)];
+        if (sent >= 0) sendChannel(frame, 0x80 | channel, sent, 0);
+        sent = -1;
+    }
+}
+
+void Sequencer::sendNote(qint64 frame, int status, int note, int velocity) {
+    const int channel = status & 0x0F;
+    qint8& sent = sounding_[static_cast<size_t>(channel)][static_cast<size_t>(note & 0x7F)];
+    const bool on = (status & 0xF0) == 0x90 && velocity > 0;
+    if (!on) {
+        // The note ends as it started; one that never sounded (its channel was silent) has
+        // nothing to end.
+        if (sent < 0) return;
+        sendChannel(frame, status, sent, velocity);
+        sent = -1;
+        return;
+    }
+    if (liveNow_.silenced(channel)) return;
+    const bool keep = liveNow_.keepChannel == channel + 1;
+    const int played = keep ? note : TransposedNote(note, liveNow_.key);
+    // Struck again before its end under another key: the old note ends, or it would hang.
+    if (sent >= 0 && sent != played) sendChannel(frame, 0x80 | channel, sent, 0);
+    sent = static_cast<qint8>(played);
+    sendChannel(frame, status, played, ScaledVelocity(velocity, liveNow_.loudness[static_cast<size_t>(channel)]));
+    lastNoteOn_[static_cast<size_t>(channel)].store(frame, std::memory_order_relaxed);
 }
 
 void Sequencer::send(qint64 frame, const SongEvent& e) {
@@ -267,7 +322,34 @@ void Sequencer::send(qint64 frame, const SongEvent& e) {
         if (tap_) tap_(frame, e.status, 0, 0);
         return;
     }
+    const int kind = e.status & 0xF0;
+    if (kind == 0x80 || kind == 0x90) {
+        sendNote(frame, e.status, e.data1, e.data2);
+        return;
+    }
+    if (kind == 0xA0) {
+        // Key pressure follows the note as it sounds.
+        const qint8 sent = sounding_[static_cast<size_t>(e.status & 0x0F)][e.data1 & 0x7F];
+        if (sent >= 0) sendChannel(frame, e.status, sent, e.data2);
+        return;
+    }
     sendChannel(frame, e.status, e.data1, e.data2);
+}
+
+void Sequencer::applyLive(const LiveSettings& live, qint64 frame) {
+    for (int ch = 0; ch < 16; ++ch)
+        if (live.silenced(ch) && !liveNow_.silenced(ch)) endSounding(frame, ch);
+    const double speed = live.tempoPercent / 100.0;
+    if (running_ && speed != anchor_.speed) {
+        // From here on at the new speed; the tick reached so far stays where it is.
+        const double tick = tickAtFrame(anchor_, static_cast<double>(frame));
+        size_t next = 0;
+        songMicrosAt(tick, &next);
+        anchor_ = {tick, static_cast<double>(frame), anchor_.micros, next, speed};
+    } else {
+        anchor_.speed = speed;
+    }
+    liveNow_ = live;
 }
 
 void Sequencer::beforeBlock(qint64 first, int frames) {
@@ -280,6 +362,7 @@ void Sequencer::beforeBlock(qint64 first, int frames) {
         switch (c.kind) {
         case Command::Play:
             sink_.load()->allNotesOff();
+            forgetSounding();
             startAt(c.tick, static_cast<double>(first));
             if (c.bpm > 0) anchor_.micros = 60000000.0 / c.bpm;
             running_ = true;
@@ -287,13 +370,15 @@ void Sequencer::beforeBlock(qint64 first, int frames) {
         case Command::Stop:
             running_ = false;
             sink_.load()->allNotesOff();
+            forgetSounding();
             break;
+        case Command::Live: applyLive(c.live, first); break;
         case Command::Tempo:
             if (running_) {
                 const double tick = tickAtFrame(anchor_, static_cast<double>(first));
                 size_t next = 0;
                 songMicrosAt(tick, &next);
-                anchor_ = {tick, static_cast<double>(first), 60000000.0 / c.bpm, next};
+                anchor_ = {tick, static_cast<double>(first), 60000000.0 / c.bpm, next, anchor_.speed};
             }
             break;
         }
@@ -310,16 +395,16 @@ void Sequencer::beforeBlock(qint64 first, int frames) {
         const bool haveEvent = nextEvent_ < events.size();
         if (haveTempo && (!haveEvent || tempo[anchor_.nextTempo].tick <= events[nextEvent_].tick)) {
             const TempoChange& tc = tempo[anchor_.nextTempo];
-            const double cross = anchor_.frame + (static_cast<double>(tc.tick) - anchor_.tick) * framesPerTick(anchor_.micros);
+            const double cross = anchor_.frame + (static_cast<double>(tc.tick) - anchor_.tick) * framesPerTick(anchor_.micros, anchor_.speed);
             if (cross >= limit) break;
             // The song's own tempo takes over again here, whatever the user set.
-            anchor_ = {static_cast<double>(tc.tick), cross, tc.micros, anchor_.nextTempo + 1};
+            anchor_ = {static_cast<double>(tc.tick), cross, tc.micros, anchor_.nextTempo + 1, anchor_.speed};
             externalTempo_.store(false);
             continue;
         }
         if (!haveEvent) break;
         const SongEvent& e = events[nextEvent_];
-        const double at = anchor_.frame + (static_cast<double>(e.tick) - anchor_.tick) * framesPerTick(anchor_.micros);
+        const double at = anchor_.frame + (static_cast<double>(e.tick) - anchor_.tick) * framesPerTick(anchor_.micros, anchor_.speed);
         if (at >= limit) break;
         send(first, e);
         ++nextEvent_;
@@ -329,10 +414,10 @@ void Sequencer::beforeBlock(qint64 first, int frames) {
         double endFrame = end.frame;
         const double endTick = static_cast<double>(events_.endTick);
         while (end.nextTempo < tempo.size() && static_cast<double>(tempo[end.nextTempo].tick) < endTick) {
-            endFrame += (static_cast<double>(tempo[end.nextTempo].tick) - end.tick) * framesPerTick(end.micros);
-            end = {static_cast<double>(tempo[end.nextTempo].tick), endFrame, tempo[end.nextTempo].micros, end.nextTempo + 1};
+            endFrame += (static_cast<double>(tempo[end.nextTempo].tick) - end.tick) * framesPerTick(end.micros, end.speed);
+            end = {static_cast<double>(tempo[end.nextTempo].tick), endFrame, tempo[end.nextTempo].micros, end.nextTempo + 1, end.speed};
         }
-        endFrame += (endTick - end.tick) * framesPerTick(end.micros);
+        endFrame += (endTick - end.tick) * framesPerTick(end.micros, end.speed);
         if (endFrame < limit) {
             running_ = false;
             bool expected = true;
@@ -349,6 +434,7 @@ void Sequencer::afterBlock(qint64 framesRendered) {
     pubFrame_.store(anchor_.frame, std::memory_order_relaxed);
     pubMicros_.store(anchor_.micros, std::memory_order_relaxed);
     pubNextTempo_.store(anchor_.nextTempo, std::memory_order_relaxed);
+    pubSpeed_.store(anchor_.speed, std::memory_order_relaxed);
     pubRendered_.store(framesRendered, std::memory_order_relaxed);
     pubWallNs_.store(nowNs(), std::memory_order_relaxed);
     publishSeq_.store(seq + 2, std::memory_order_release);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "livesettings.h"
 #include "midioutput.h"
 #include "songevents.h"
 #include "songmodel.h"
@@ -23,19 +24,25 @@ enum class MediaMode : int { NotReady = 524, Stopped = 525, Playing = 526, Recor
 // events to the chosen MIDI Out device.
 //
 // Time. The clock is the count of frames the synthesizer has rendered. The schedule is
-// anchored at a (tick, frame) pair and a tempo; the anchor moves exactly to each tempo
-// change as it is crossed (in double precision, so nothing drifts), to the user's tempo
-// when one is set, and to the position of every play and seek. An event is sent at the start
-// of the 64-frame block nearest to its time.
+// anchored at a (tick, frame) pair, a tempo and a speed (the live tempo's share of the
+// song's own); the anchor moves exactly to each tempo change as it is crossed (in double
+// precision, so nothing drifts), to the user's tempo when one is set, to each change of
+// speed, and to the position of every play and seek. An event is sent at the start of the
+// 64-frame block nearest to its time.
+//
+// Live settings (key, speed, loudness, mute and solo) take effect at the next block. A note
+// ends with the note number it started with, whatever the key is by then; a channel that
+// falls silent has its notes ended at once and sounds again from its next note.
 //
 // Threading. Two threads, and only these things cross between them:
 //  - The audio thread (the synthesizer's clock thread, or whoever calls SynthHost::render
 //    offline) runs beforeBlock/afterBlock/needsClock: it takes the pending commands, sends the events
 //    that fall due, moves the anchor, publishes the position and notices the end of the song.
 //  - The GUI thread makes every public call.
-//  - Crossing: the command queue (a mutex the audio thread only ever try-locks), the
-//    published position (a seqlock of atomics), the generation counters, the flag
-//    `playing_`, and the sink pointer (swapped only while stopped). The end of the song
+//  - Crossing: the command queue (a mutex the audio thread only ever try-locks; live
+//    settings travel in it), the published position (a seqlock of atomics), the
+//    generation counters, the flag `playing_`, the sink pointer (swapped only while
+//    stopped), and each channel's last note-on frame and program (atomics). The end of the song
 //    reaches the GUI thread as the queued signal completed(). The song's events are fixed
 //    while the sequencer is attached to the synthesizer. Nothing else crosses.
 class Sequencer : public QObject, public BlockListener {
@@ -77,6 +84,17 @@ public:
     // Holds `bpm` until the song's next tempo change.
     void setTempoBpm(int bpm);
 
+    // The key, speed and mix, from the next block on.
+    void setLive(const LiveSettings& live);
+    const LiveSettings& live() const { return live_; }
+    // The frame of the channel's last note-on sent (-1: none yet) and its program now.
+    qint64 lastNoteOnFrame(int channel) const { return lastNoteOn_[static_cast<size_t>(channel)].load(std::memory_order_relaxed); }
+    int channelProgram(int channel) const { return program_[static_cast<size_t>(channel)].load(std::memory_order_relaxed); }
+    // The channels that have notes in the song.
+    const std::array<bool, 16>& channelsUsed() const { return used_; }
+    const SongModel& song() const { return song_; }
+    const SongEvents& events() const { return events_; }
+
     // Selects MIDI Out device `index` of ListMidiOutputs(); false with `error` when it cannot
     // be opened (the previous device stays).
     bool setPort(int index, QString* error = nullptr);
@@ -104,16 +122,18 @@ private:
         double frame = 0;
         double micros = 500000;
         size_t nextTempo = 0;  // the first song tempo change after `tick`
+        double speed = 1;      // the live tempo: 1.1 plays 10 % faster
     };
     struct Command {
-        enum Kind { Play, Stop, Tempo } kind;
+        enum Kind { Play, Stop, Tempo, Live } kind;
         qint64 tick = 0;
         int bpm = 0;
         unsigned generation = 0;
+        LiveSettings live;
     };
 
     double ticksToSixteenths(double ticks) const { return song_.division > 0 ? ticks * 4.0 / song_.division : 0; }
-    double framesPerTick(double micros) const;
+    double framesPerTick(double micros, double speed = 1) const;
     double songMicrosAt(double tick, size_t* next) const;
     double tickAtFrame(Anchor a, double frame) const;
     void post(Command c);
@@ -122,6 +142,10 @@ private:
     void startAt(qint64 tick, double frame);
     void send(qint64 frame, const SongEvent& e);
     void sendChannel(qint64 frame, int status, int d1, int d2);
+    void sendNote(qint64 frame, int status, int note, int velocity);
+    void applyLive(const LiveSettings& live, qint64 frame);
+    void endSounding(qint64 frame, int channel);
+    void forgetSounding();
 
     SynthHost& host_;
     SongModel song_;
@@ -139,6 +163,10 @@ private:
     std::atomic<bool> playing_{false};
     std::atomic<bool> externalTempo_{false};
     std::atomic<int> externalBpm_{0};
+    LiveSettings live_;
+    std::array<bool, 16> used_{};
+    std::array<std::atomic<qint64>, 16> lastNoteOn_;
+    std::array<std::atomic<int>, 16> program_;
 
     std::mutex commandsMutex_;
     std::vector<Command> commands_;
@@ -150,10 +178,12 @@ private:
     size_t nextEvent_ = 0;
     bool running_ = false;
     unsigned appliedCommand_ = 0;
+    LiveSettings liveNow_;
+    std::array<std::array<qint8, 128>, 16> sounding_;  // the note sent for each note of the song, or -1
 
     // Published after every block.
     mutable std::atomic<unsigned> publishSeq_{0};
-    std::atomic<double> pubTick_{0}, pubFrame_{0}, pubMicros_{500000};
+    std::atomic<double> pubTick_{0}, pubFrame_{0}, pubMicros_{500000}, pubSpeed_{1};
     std::atomic<size_t> pubNextTempo_{0};
     std::atomic<qint64> pubRendered_{0}, pubWallNs_{0};
 };
