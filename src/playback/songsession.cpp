@@ -204,9 +204,10 @@ bool SongSession::OpenSong(const QString& path) {
     // The contents are read here once: they also name the encoding chosen for this song.
     // A file that cannot be read goes to the reader, which says why.
     QFile file(path);
+    contents_.clear();
     const LoadResult r = file.open(QIODevice::ReadOnly) ? [&] {
-        const QByteArray contents = file.readAll();
-        return LoadSongData(contents, path, song, &reporter, encodingMemory.recall(contents));
+        contents_ = file.readAll();
+        return LoadSongData(contents_, path, song, &reporter, encodingMemory.recall(contents_));
     }()
                                                         : LoadSongFile(path, song, &reporter);
     if (r.status == LoadStatus::NotMidiFile) {
@@ -259,6 +260,7 @@ bool SongSession::OpenSong(const QString& path) {
     // 14: the first page.
     loaded_ = true;
     lyrics.BuildLines();
+    emit songOpened();
     return true;
 }
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "encodingmemory.h"
+#include "songmemory.h"
 #include "lyriclines.h"
 #include "songmodel.h"
 
@@ -89,14 +89,23 @@ public:
     bool songLoaded() const { return loaded_; }
 
     // The encodings chosen for particular songs.
-    EncodingMemory encodingMemory;
+    SongMemory encodingMemory;
+    // The live key, tempo and mix the singer left each song with.
+    SongMemory liveMemory{QString(), QStringLiteral("the song's key, tempo and mix")};
+    // The bytes of the song open now (what the memories know it by).
+    const QByteArray& songContents() const { return contents_; }
     // "Lyrics encoding": reads the current song again in `name` (empty: the automatic
     // choice) and remembers the choice for the song.
     bool ChooseEncoding(const QString& name);
     // The encoding chosen for the current song; empty when it is the automatic one.
     QString ChosenEncoding() const;
 
+signals:
+    // A song was opened and is ready to play.
+    void songOpened();
+
 private:
+    QByteArray contents_;
     void openChosenPath(const QString& path);
     void resetLyricDisplays();
     bool failOpen(int error);

@@ -22,6 +22,7 @@
 #include "sequencer.h"
 #include "synthhost.h"
 #include "songfacts.h"
+#include "songmemory.h"
 #include "songreader.h"
 
 namespace cantavo {
@@ -36,7 +37,13 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
         QJsonArray tracks;
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
-            for (const TrackRow& r : TrackRows(ReadSongChunks(file.readAll()), SongEncoding::fromName(song.encoding)))
+            const QByteArray contents = file.readAll();
+            // The live key, tempo and mix the player remembers for this song, if any.
+            const QString dir = ProgramDirectory();
+            const SongMemory memory(PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath()), QStringLiteral("song-live.txt")));
+            const QString kept = memory.recall(contents);
+            if (!kept.isEmpty()) facts[QStringLiteral("remembered")] = LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object()).toJson();
+            for (const TrackRow& r : TrackRows(ReadSongChunks(contents), SongEncoding::fromName(song.encoding)))
                 tracks.append(QJsonObject{{QStringLiteral("name"), r.name},
                                           {QStringLiteral("channel"), r.channel},
                                           {QStringLiteral("mute"), r.mute},

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "listwindow.h"
+#include "livepanel.h"
 #include "modifydialog.h"
 
 #include <QApplication>
@@ -104,6 +105,7 @@ void MainWindow::buildCommands() {
     c.add(QStringLiteral("mnfileitem6"), QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+X")), true, 860);
     c.add(QStringLiteral("edt"), QStringLiteral("&Modify .KAR"), QKeySequence(QStringLiteral("Ctrl+M")), false, 2010);
     c.add(QStringLiteral("sav"), QStringLiteral("&Save As..."), QKeySequence(QStringLiteral("Ctrl+S")), false, 2010);
+    c.add(QStringLiteral("live"), QStringLiteral("&Live Key, Tempo and Mix"), QKeySequence(QStringLiteral("F7")), true, 2010);
     c.add(QStringLiteral("al0"), QStringLiteral("Create &List / Compilation"), QKeySequence(QStringLiteral("Ctrl+A")), true, 980);
     c.add(QStringLiteral("al1"), QStringLiteral("Play &Compilation"), QKeySequence(QStringLiteral("Ctrl+Y")), false, 980);
     c.add(QStringLiteral("ron"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F2")), true, 880);
@@ -161,6 +163,8 @@ void MainWindow::buildMenus() {
     modify->setProperty("help", 2010);
     modify->addAction(c[QStringLiteral("edt")]);
     modify->addAction(c[QStringLiteral("sav")]);
+    modify->addSeparator();
+    modify->addAction(c[QStringLiteral("live")]);
 
     QMenu* autoplay = bar->addMenu(QStringLiteral("&Autoplay"));
     autoplay->setObjectName(QStringLiteral("lis"));
@@ -323,6 +327,7 @@ void MainWindow::connectSignals() {
     connectCompilation();
     connectOutput();
     connectRecording();
+    connectLive();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QDockWidget>
 #include <QTimer>
 #include <QToolBar>
 
@@ -12,6 +13,7 @@
 #include "commands.h"
 #include "controlpanel.h"
 #include "dialogs.h"
+#include "livesettings.h"
 #include "midioutput.h"
 #include "preferences.h"
 #include "lyricswindow.h"
@@ -24,6 +26,7 @@ class ModifyDialog;
 class ListWindow;
 class PrintDialog;
 class RecordingOptionsDialog;
+class LivePanel;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -126,6 +129,13 @@ public:
     // The program's settings that the preferences file does not hold.
     QString settingsPath() const;
 
+    // The live key, tempo and mix. Tests replace the save dialog of "Keep as song..."
+    const LiveSettings& liveSettings() const;
+    void setLive(const LiveSettings& live, bool remember);
+    void KeepAsSong();
+    LivePanel& livePanel() { return *live_; }
+    std::function<QString(const QString&)> chooseKeepFile;
+
     // The three ways out.
     void MenuExit();
     void ButtonExit();
@@ -172,6 +182,10 @@ private:
     void connectCompilation();
     void connectOutput();
     void connectRecording();
+    void connectLive();
+    void restoreLivePanel();
+    void recallLive();
+    void rememberLive();
     void setWaveStatus(const QString& caption, const QColor& colour);
     void reopenWaveTemplate();
     QLabel* compilationStatus();
@@ -204,6 +218,9 @@ private:
     ListWindow* list_ = nullptr;
     PrintDialog* print_ = nullptr;
     RecordingOptionsDialog* recordingOptions_ = nullptr;
+    LivePanel* live_ = nullptr;
+    QDockWidget* liveDock_ = nullptr;
+    QTimer rememberLive_;
     bool installed_ = false;
     bool leaving_ = false;
     SongSession* session_;

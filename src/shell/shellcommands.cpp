@@ -33,7 +33,8 @@ void MainWindow::setProgramDirectory(const QString& dir) {
     const bool installed = QDir(dir) != QDir(QCoreApplication::applicationDirPath());
     installed_ = installed;
     preferencesPath_ = PreferencesPath(dir, installed);
-    session_->encodingMemory = EncodingMemory(PreferencesPath(dir, installed, QStringLiteral("song-encodings.txt")));
+    session_->encodingMemory = SongMemory(PreferencesPath(dir, installed, QStringLiteral("song-encodings.txt")));
+    session_->liveMemory = SongMemory(PreferencesPath(dir, installed, QStringLiteral("song-live.txt")), QStringLiteral("the song's key, tempo and mix"));
     // The intro tune is the placeholder song of the main sequencer control.
     const QString intro = ProgramDirectoryPath(dir, QStringLiteral("cantavo.mid"));
     session_->songPath = intro;
@@ -41,6 +42,7 @@ void MainWindow::setProgramDirectory(const QString& dir) {
     panel_->midi->setFileName(intro);
     panel_->midi->setCommand(QStringLiteral("open"));
     MciSendString(QStringLiteral("set ") + intro + QStringLiteral(" port mapper"));
+    restoreLivePanel();
 }
 
 QString MainWindow::waveTemplatePath() const {

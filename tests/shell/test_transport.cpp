@@ -250,7 +250,7 @@ TEST_F(Singing, DisabledToolbarButtonsLookDisabled) {
 // for that song, by its contents.
 TEST_F(Singing, TheLyricsEncodingChosenForASongIsRemembered) {
     QTemporaryDir dir;
-    window->session().encodingMemory = EncodingMemory(dir.filePath(QStringLiteral("song-encodings.txt")));
+    window->session().encodingMemory = SongMemory(dir.filePath(QStringLiteral("song-encodings.txt")));
     open(fixture("enc-central"));
     EXPECT_EQ(window->session().song.encoding, QStringLiteral("windows-1250"));
     const QString polish = window->panel().title->text();

@@ -1,4 +1,4 @@
-#include "encodingmemory.h"
+#include "songmemory.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -6,11 +6,11 @@
 
 namespace cantavo {
 
-QByteArray EncodingMemory::key(const QByteArray& songData) {
+QByteArray SongMemory::key(const QByteArray& songData) {
     return QCryptographicHash::hash(songData, QCryptographicHash::Sha256).toHex();
 }
 
-QString EncodingMemory::recall(const QByteArray& songData) const {
+QString SongMemory::recall(const QByteArray& songData) const {
     QFile f(file_);
     if (file_.isEmpty() || !f.open(QIODevice::ReadOnly)) return {};
     const QByteArray k = key(songData);
@@ -22,7 +22,7 @@ QString EncodingMemory::recall(const QByteArray& songData) const {
     return {};
 }
 
-bool EncodingMemory::remember(const QByteArray& songData, const QString& name, QString* error) const {
+bool SongMemory::remember(const QByteArray& songData, const QString& name, QString* error) const {
     if (file_.isEmpty()) return true;
     const QByteArray k = key(songData);
     QByteArray kept;
@@ -36,7 +36,7 @@ bool EncodingMemory::remember(const QByteArray& songData, const QString& name, Q
     if (!name.isEmpty()) kept += k + '\t' + name.toUtf8() + '\n';
     QSaveFile out(file_);
     if (!out.open(QIODevice::WriteOnly) || out.write(kept) != kept.size() || !out.commit()) {
-        if (error) *error = QStringLiteral("The lyrics encoding could not be remembered in %1: %2").arg(file_, out.errorString());
+        if (error) *error = QStringLiteral("%1 could not be remembered in %2: %3").arg(what_.left(1).toUpper() + what_.mid(1), file_, out.errorString());
         return false;
     }
     return true;
