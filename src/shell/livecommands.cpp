@@ -11,6 +11,7 @@
 #include "livepanel.h"
 #include "mainwindow.h"
 #include "mediacontrol.h"
+#include "mpris.h"
 #include "trackrows.h"
 
 namespace cantavo {
@@ -63,6 +64,7 @@ void MainWindow::connectLive() {
     rememberLive_.setSingleShot(true);
     rememberLive_.setInterval(kRememberDelayMs);
     connect(&rememberLive_, &QTimer::timeout, this, &MainWindow::rememberLive);
+    mpris_ = new MprisService(*this);
 
     const auto key = [this](const char* sequence, const char* name, std::function<void(LiveSettings&)> change) {
         auto* s = new QShortcut(QKeySequence(QString::fromLatin1(sequence)), this);

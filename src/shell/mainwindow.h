@@ -27,6 +27,7 @@ class ListWindow;
 class PrintDialog;
 class RecordingOptionsDialog;
 class LivePanel;
+class MprisService;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -135,6 +136,8 @@ public:
     void KeepAsSong();
     LivePanel& livePanel() { return *live_; }
     std::function<QString(const QString&)> chooseKeepFile;
+    // The media player interface on the session bus (null without one).
+    MprisService* mpris() const { return mpris_; }
 
     // The three ways out.
     void MenuExit();
@@ -219,6 +222,7 @@ private:
     PrintDialog* print_ = nullptr;
     RecordingOptionsDialog* recordingOptions_ = nullptr;
     LivePanel* live_ = nullptr;
+    MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;
     QTimer rememberLive_;
     bool installed_ = false;
