@@ -1,11 +1,15 @@
 // Plays a demo song in real time on the built-in synthesizer through the real main window
 // and measures, for every syllable, when it was lit against when the engine's audible
 // position reached it. Needs a sound server (scripts/bench starts a private one).
+// A second argument changes the live settings three times as the song plays: "tempo"
+// (120 %, 85 %, 150 %) or "key" (+3, -2, +5); offsets are then taken in real time, at the
+// tempo that plays.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -17,6 +21,8 @@ using namespace cantavo;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString song = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(CANTAVO_PROGRAM_DIR "/songs/twinkle.kar");
+    const QString changing = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    int changes = 0;
     QString error;
     if (!MediaRegistry::instance().synthHost(&error)) {
         std::printf("no synthesizer: %s\n", qPrintable(error));
@@ -43,7 +49,16 @@ int main(int argc, char** argv) {
             const int lit = now - 1;
             const double heardMs = seq->positionMs();
             const double syllableMs = seq->ticksToMs(s.song.lyricTick[lit]);
-            offsetsMs.push_back(heardMs - syllableMs);
+            offsetsMs.push_back((heardMs - syllableMs) * 100.0 / seq->live().tempoPercent);
+            // The changes fall at a quarter, a half and three quarters of the song.
+            const double share = seq->positionTicks() / static_cast<double>(std::max<qint64>(1, seq->lengthTicks()));
+            if (!changing.isEmpty() && changes < 3 && share > 0.25 * (changes + 1)) {
+                LiveSettings live = seq->live();
+                if (changing == QLatin1String("tempo")) live.tempoPercent = std::array<int, 3>{120, 85, 150}[static_cast<size_t>(changes)];
+                else live.key = std::array<int, 3>{3, -2, 5}[static_cast<size_t>(changes)];
+                w.setLive(live, false);
+                ++changes;
+            }
             litIndex.push_back(lit);
             lastIndex = now;
         });
@@ -68,7 +83,9 @@ int main(int argc, char** argv) {
             first += offsetsMs[i];
             last += offsetsMs[offsetsMs.size() - q + i];
         }
-        std::printf("%s: %d syllables, %zu lit, %d skipped, %d lit two in one poll\n", qPrintable(song), count, offsetsMs.size(), skipped, doubled);
+        std::printf("%s%s: %d syllables, %zu lit, %d skipped, %d lit two in one poll\n", qPrintable(song),
+                    changing.isEmpty() ? "" : qPrintable(QStringLiteral(", %1 changed %2 times").arg(changing).arg(changes)), count, offsetsMs.size(), skipped,
+                    doubled);
         std::printf("late:  %zu syllables, p50 %.1f ms, p95 %.1f ms, worst %.1f ms\n", late.size(), pct(late, 0.5), pct(late, 0.95),
                     late.empty() ? 0.0 : late.back());
         std::printf("early: %zu syllables, worst %.1f ms\n", early.size(), early.empty() ? 0.0 : early.back());

@@ -3,12 +3,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "cli.h"
 #include "livepanel.h"
+#include "preferences.h"
 #include "window.h"
 
 using namespace cantavo;
@@ -134,4 +136,47 @@ TEST_F(Live, KeepAsSongWritesWhatIsHeard) {
               0);
     EXPECT_EQ(fileBytes(out), fileBytes(expected));
     EXPECT_FALSE(fileBytes(out).isEmpty());
+}
+
+// `--info --json` shows what the player remembers for a song, found by its contents.
+TEST(LiveInfo, TheCommandLineShowsTheRememberedSettings) {
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("any name.kar"));
+    QFile::copy(demoSong("frere-jacques"), song);
+    const QString program = QStringLiteral(CANTAVO_PROGRAM_DIR);
+    const SongMemory memory(PreferencesPath(program, false, QStringLiteral("song-live.txt")));
+    LiveSettings l;
+    l.key = 5;
+    l.solo[2] = true;
+    ASSERT_TRUE(memory.remember(fileBytes(song), QString::fromUtf8(QJsonDocument(l.toJson()).toJson(QJsonDocument::Compact))));
+    const CliRun r = run({QStringLiteral("--info"), QStringLiteral("--json"), song});
+    memory.remember(fileBytes(song), QString());
+    ASSERT_EQ(r.status, 0);
+    const QJsonObject kept = QJsonDocument::fromJson(r.out.toUtf8()).object()[QStringLiteral("remembered")].toObject();
+    EXPECT_EQ(LiveSettings::fromJson(kept), l);
+    const CliRun none = run({QStringLiteral("--info"), QStringLiteral("--json"), song});
+    EXPECT_FALSE(QJsonDocument::fromJson(none.out.toUtf8()).object().contains(QStringLiteral("remembered")));
+}
+
+// Whether the panel shows is kept with the program's newer settings.
+TEST_F(Live, ThePanelsVisibilityIsKept) {
+    QTemporaryDir program;
+    window->setProgramDirectory(program.path());
+    QAction* toggle = window->commands()[QStringLiteral("live")];
+    EXPECT_FALSE(toggle->isChecked()) << "hidden until the singer shows it";
+    EXPECT_FALSE(window->livePanel().isVisible());
+    toggle->trigger();
+    EXPECT_TRUE(window->livePanel().isVisible());
+    EXPECT_TRUE(QSettings(window->settingsPath(), QSettings::IniFormat).value(QStringLiteral("window/livePanel")).toBool());
+    {
+        MainWindow again;
+        again.setProgramDirectory(program.path());
+        again.show();
+        QApplication::processEvents();
+        EXPECT_TRUE(again.livePanel().isVisible());
+        EXPECT_TRUE(again.commands()[QStringLiteral("live")]->isChecked());
+    }
+    toggle->trigger();
+    EXPECT_FALSE(window->livePanel().isVisible());
+    EXPECT_FALSE(QSettings(window->settingsPath(), QSettings::IniFormat).value(QStringLiteral("window/livePanel")).toBool());
 }
