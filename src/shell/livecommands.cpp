@@ -46,7 +46,8 @@ void MainWindow::connectLive() {
         liveDock_->setVisible(on);
         if (!programDir_.isEmpty()) QSettings(settingsPath(), QSettings::IniFormat).setValue(kPanelSetting, on);
     });
-    connect(liveDock_, &QDockWidget::visibilityChanged, toggle, [this, toggle] { toggle->setChecked(liveDock_->isVisible()); });
+    // Also comes while the window is taken down: it touches nothing but the action.
+    connect(liveDock_, &QDockWidget::visibilityChanged, toggle, [toggle](bool visible) { toggle->setChecked(visible); });
     live_->channelPlaying = [this](int c) {
         Sequencer* s = panel_->midi->sequencer();
         SynthHost* host = MediaRegistry::instance().synthHost(nullptr);

@@ -160,7 +160,9 @@ TEST(LiveInfo, TheCommandLineShowsTheRememberedSettings) {
 
 // Whether the panel shows is kept with the program's newer settings.
 TEST_F(Live, ThePanelsVisibilityIsKept) {
-    QTemporaryDir program;
+    QTemporaryDir program, config;
+    // The settings of a program directory that is not the build's go to the config folder.
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     window->setProgramDirectory(program.path());
     QAction* toggle = window->commands()[QStringLiteral("live")];
     EXPECT_FALSE(toggle->isChecked()) << "hidden until the singer shows it";
@@ -179,4 +181,6 @@ TEST_F(Live, ThePanelsVisibilityIsKept) {
     toggle->trigger();
     EXPECT_FALSE(window->livePanel().isVisible());
     EXPECT_FALSE(QSettings(window->settingsPath(), QSettings::IniFormat).value(QStringLiteral("window/livePanel")).toBool());
+    EXPECT_TRUE(window->settingsPath().startsWith(config.path()));
+    qunsetenv("XDG_CONFIG_HOME");
 }
