@@ -25,9 +25,10 @@ constexpr int kRememberDelayMs = 600;
 }  // namespace
 
 QString LiveStatusText(const LiveSettings& live) {
-    const QString key = live.key == 0 ? QStringLiteral("0") : QStringLiteral("%1%2").arg(live.key > 0 ? QStringLiteral("+") : QString()).arg(live.key);
-    return QStringLiteral("Key %1, tempo %2 %").arg(key).arg(live.tempoPercent);
+    return QStringLiteral("Key %1, tempo %2 %").arg(live.keyText()).arg(live.tempoPercent);
 }
+
+QLabel* MainWindow::liveStatus() const { return statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel1")); }
 
 void MainWindow::connectLive() {
     live_ = new LivePanel(this);
@@ -97,7 +98,7 @@ const LiveSettings& MainWindow::liveSettings() const { return live_->settings();
 void MainWindow::setLive(const LiveSettings& live, bool remember) {
     live_->show(live);
     if (Sequencer* s = panel_->midi->sequencer(); s && session_->songLoaded()) s->setLive(live);
-    statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->setText(LiveStatusText(live));
+    liveStatus()->setText(LiveStatusText(live));
     if (remember && session_->songLoaded()) rememberLive_.start();
 }
 
@@ -107,7 +108,7 @@ void MainWindow::recallLive() {
     const LiveSettings live = kept.isEmpty() ? LiveSettings{} : LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object());
     if (Sequencer* s = panel_->midi->sequencer()) live_->setChannels(s->channelsUsed(), MelodyChannel(session_->song, s->events()));
     setLive(live, false);
-    if (live.isDefault()) statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->clear();
+    if (live.isDefault()) liveStatus()->clear();
 }
 
 void MainWindow::rememberLive() {
@@ -122,7 +123,7 @@ void MainWindow::KeepAsSong() {
     if (!session_->songLoaded()) return;
     const LiveSettings& live = live_->settings();
     const QFileInfo song(session_->songPath);
-    const QString key = live.key == 0 ? QString() : QStringLiteral(" (%1%2)").arg(live.key > 0 ? QStringLiteral("+") : QString()).arg(live.key);
+    const QString key = live.key == 0 ? QString() : QStringLiteral(" (%1)").arg(live.keyText());
     const QString proposal = song.absoluteDir().filePath(song.completeBaseName() + key + QStringLiteral(" live.") + song.suffix());
     const QString chosen = chooseKeepFile ? chooseKeepFile(proposal)
                                           : QFileDialog::getSaveFileName(this, QStringLiteral("Keep as song"), proposal,
@@ -140,7 +141,7 @@ void MainWindow::KeepAsSong() {
         showWarning(refused);
         return;
     }
-    statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->setText(QStringLiteral("Kept as %1").arg(QFileInfo(request.out).fileName()));
+    liveStatus()->setText(QStringLiteral("Kept as %1").arg(QFileInfo(request.out).fileName()));
 }
 
 }  // namespace cantavo

@@ -148,7 +148,7 @@ void LivePanel::update(const LiveSettings& live) {
 }
 
 void LivePanel::refreshLabels() {
-    keyLabel->setText(live_.key == 0 ? QStringLiteral("Key: 0") : QStringLiteral("Key: %1%2").arg(live_.key > 0 ? QStringLiteral("+") : QString()).arg(live_.key));
+    keyLabel->setText(QStringLiteral("Key: ") + live_.keyText());
     tempoLabel->setText(QStringLiteral("Tempo %1 %").arg(live_.tempoPercent));
     for (size_t c = 0; c < 16; ++c) strips[c].loudness->setToolTip(QStringLiteral("Channel %1: %2 %").arg(c + 1).arg(live_.loudness[c]));
 }

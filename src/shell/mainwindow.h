@@ -189,6 +189,7 @@ private:
     void restoreLivePanel();
     void recallLive();
     void rememberLive();
+    QLabel* liveStatus() const;  // where the live changes are said
     void setWaveStatus(const QString& caption, const QColor& colour);
     void reopenWaveTemplate();
     QLabel* compilationStatus();

@@ -29,6 +29,8 @@ struct LiveSettings {
     bool isDefault() const { return *this == LiveSettings{}; }
     // Channel 0..15 is not heard: muted, or another channel is soloed.
     bool silenced(int channel) const;
+    // The key as the singer reads it: "0", "+2", "-3".
+    QString keyText() const { return key > 0 ? QStringLiteral("+%1").arg(key) : QString::number(key); }
     // The values brought into their ranges.
     LiveSettings clamped() const;
 
