@@ -115,14 +115,17 @@ public:
         const qint64 now = steadyNs();
         if (pa_stream_get_latency(stream_, &usec, &negative) != 0) usec = 0;
         client_.unlock();
+        latencyMs_ = negative ? 0.0 : static_cast<double>(usec) / 1000.0;
         if (lastCapturedNs) *lastCapturedNs = now - (negative ? 0 : static_cast<qint64>(usec) * 1000);
         return static_cast<int>(bytes / (2 * sizeof(float)));
     }
 
     QString error() const override { return error_; }
+    double latencyMs() const override { return latencyMs_; }
     QString description() const override { return description_; }
 
 private:
+    double latencyMs_ = 0;
     PulseClient client_;
     pa_stream* stream_ = nullptr;
     int rate_ = 44100;

@@ -18,6 +18,8 @@ public:
     // clock's time, in nanoseconds, at which the last frame appended entered the input.
     virtual int read(std::vector<float>& out, qint64* lastCapturedNs) = 0;
     virtual QString error() const = 0;
+    // The input's latency the server reported at the last read(), in milliseconds.
+    virtual double latencyMs() const = 0;
     // The input's name as the desktop shows it ("Built-in Audio Analog Stereo").
     virtual QString description() const = 0;
 };

@@ -132,6 +132,15 @@ double Sequencer::ticksToMs(double ticks) const {
 
 double Sequencer::positionTicks() const {
     if (state_ != State::Playing || appliedGeneration_.load() != commandGeneration_.load()) return static_cast<double>(heldTick_);
+    return std::clamp(heardTick(nowNs(), true), static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
+}
+
+double Sequencer::ticksHeardAt(qint64 steadyNs) const {
+    if (state_ != State::Playing || appliedGeneration_.load() != commandGeneration_.load()) return std::nan("");
+    return heardTick(steadyNs, false);
+}
+
+double Sequencer::heardTick(qint64 atNs, bool clampToLatency) const {
     Anchor a;
     qint64 rendered, wall;
     unsigned before, after;
@@ -148,13 +157,13 @@ double Sequencer::positionTicks() const {
     } while (before != after || (before & 1));
     double heard = static_cast<double>(rendered);
     if (!host_.offline()) {
-        // The last block left the synthesizer at `wall`; it is heard a latency later.
-        double elapsed = static_cast<double>(nowNs() - wall) * host_.sampleRate() / 1e9;
-        elapsed = std::clamp(elapsed, 0.0, static_cast<double>(host_.latencyFrames()));
+        // The last block left the synthesizer at `wall`; it is heard a latency later. For
+        // "now" the clock cannot have run past what the synthesizer has rendered.
+        double elapsed = static_cast<double>(atNs - wall) * host_.sampleRate() / 1e9;
+        if (clampToLatency) elapsed = std::clamp(elapsed, 0.0, static_cast<double>(host_.latencyFrames()));
         heard += elapsed - host_.latencyFrames();
     }
-    const double tick = tickAtFrame(a, heard);
-    return std::clamp(tick, static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
+    return tickAtFrame(a, heard);
 }
 
 int Sequencer::tempoBpm() const {

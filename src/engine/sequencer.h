@@ -65,6 +65,9 @@ public:
 
     // What the listener hears now: the synthesizer's output latency is taken off.
     double positionTicks() const;
+    // The tick that was (or will be) heard at `steadyNs` on the steady clock, from the
+    // schedule now in force; NaN unless playing. For placing what a microphone heard.
+    double ticksHeardAt(qint64 steadyNs) const;
     double positionSixteenths() const { return ticksToSixteenths(positionTicks()); }
     double positionMs() const { return ticksToMs(positionTicks()); }
     // Through the song's own tempo map, whatever tempo the user set.
@@ -136,6 +139,7 @@ private:
     double framesPerTick(double micros, double speed = 1) const;
     double songMicrosAt(double tick, size_t* next) const;
     double tickAtFrame(Anchor a, double frame) const;
+    double heardTick(qint64 atNs, bool clampToLatency) const;
     void post(Command c);
     void onCompleted();
     // Audio thread.

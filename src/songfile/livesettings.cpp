@@ -87,7 +87,8 @@ int MelodyChannel(const SongModel& song, const SongEvents& events) {
     }
     int best = -1;
     for (size_t ch = 0; ch < 16; ++ch) {
-        if (hits[ch] == 0) continue;
+        // Channel 10 plays drums in General MIDI: it keeps the beat the syllables fall on, but has no tune.
+        if (hits[ch] == 0 || ch == 9) continue;
         if (best < 0 || hits[ch] > hits[static_cast<size_t>(best)] ||
             (hits[ch] == hits[static_cast<size_t>(best)] &&
              pitchSum[ch] / notes[ch] > pitchSum[static_cast<size_t>(best)] / notes[static_cast<size_t>(best)]))

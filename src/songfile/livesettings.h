@@ -39,7 +39,8 @@ struct LiveSettings {
 };
 
 // The channel 0..15 that carries the melody under the lyrics: the one with a note-on within
-// a 32nd note of the most syllables (ties to the higher mean pitch); -1 when none has any.
+// a 32nd note of the most syllables (ties to the higher mean pitch), never the drums' channel
+// 10; -1 when none has any.
 int MelodyChannel(const SongModel& song, const SongEvents& events);
 
 }  // namespace cantavo

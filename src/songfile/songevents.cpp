@@ -54,6 +54,7 @@ bool LoadSongEvents(const QByteArray& data, SongEvents& out, QString* error) {
                 s.status = static_cast<quint8>(e.status);
                 s.data1 = static_cast<quint8>(e.data1 & 0x7F);
                 s.data2 = static_cast<quint8>(e.data2 & 0x7F);
+                s.track = static_cast<quint8>(std::min(track, 255));
                 if (e.status == 0xF0 || e.status == 0xF7) {
                     s.sysex = static_cast<int>(out.sysex.size());
                     out.sysex.push_back(e.data);

@@ -14,6 +14,7 @@ struct SongEvent {
     quint8 status = 0;
     quint8 data1 = 0;
     quint8 data2 = 0;
+    quint8 track = 0;  // the track chunk it came from, counted from 0 (255 for any later one)
     int sysex = -1;
 };
 

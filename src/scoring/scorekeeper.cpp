@@ -1,0 +1,157 @@
+#include "scorekeeper.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+#include <cmath>
+
+namespace cantavo {
+
+double Tolerance(Difficulty d) {
+    switch (d) {
+    case Difficulty::Easy: return 2.0;
+    case Difficulty::Normal: return 1.0;
+    case Difficulty::Hard: return 0.5;
+    }
+    return 1.0;
+}
+
+QString DifficultyName(Difficulty d) {
+    switch (d) {
+    case Difficulty::Easy: return QStringLiteral("easy");
+    case Difficulty::Normal: return QStringLiteral("normal");
+    case Difficulty::Hard: return QStringLiteral("hard");
+    }
+    return QStringLiteral("normal");
+}
+
+bool ParseDifficulty(const QString& name, Difficulty* d) {
+    for (Difficulty k : {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard})
+        if (name.compare(DifficultyName(k), Qt::CaseInsensitive) == 0) {
+            *d = k;
+            return true;
+        }
+    return false;
+}
+
+float Folded(float pitch, int target) {
+    if (std::isnan(pitch)) return pitch;
+    const float d = pitch - static_cast<float>(target);
+    return pitch - 12.0f * std::round(d / 12.0f);
+}
+
+QString ScoreResult::verdict() const {
+    if (total >= 9000) return QStringLiteral("Superb! Right on the tune.");
+    if (total >= 7500) return QStringLiteral("Very good!");
+    if (total >= 5000) return QStringLiteral("Good. Keep at it.");
+    if (total >= 2500) return QStringLiteral("Not bad. Listen to the tune and try again.");
+    if (total > 0) return QStringLiteral("Keep practising!");
+    return QStringLiteral("Nothing was sung.");
+}
+
+QJsonObject ScoreResult::toJson(const Melody& melody, Difficulty d) const {
+    QJsonArray lines, notes;
+    for (size_t i = 0; i < melody.lines.size() && i < lineShares.size(); ++i)
+        lines.append(QJsonObject{{QStringLiteral("line"), melody.lines[i].number},
+                                 {QStringLiteral("text"), melody.lines[i].text},
+                                 {QStringLiteral("share"), std::round(lineShares[i] * 1000) / 1000}});
+    for (size_t i = 0; i < melody.notes.size() && i < noteShares.size(); ++i) {
+        const MelodyNote& n = melody.notes[i];
+        notes.append(QJsonObject{{QStringLiteral("startMs"), std::round(n.startMs)},
+                                 {QStringLiteral("endMs"), std::round(n.endMs)},
+                                 {QStringLiteral("pitch"), n.pitch},
+                                 {QStringLiteral("line"), melody.lines[static_cast<size_t>(n.line)].number},
+                                 {QStringLiteral("share"), std::round(noteShares[i] * 1000) / 1000}});
+    }
+    return QJsonObject{{QStringLiteral("total"), total},
+                       {QStringLiteral("notePoints"), notePoints},
+                       {QStringLiteral("linePoints"), linePoints},
+                       {QStringLiteral("difficulty"), DifficultyName(d)},
+                       {QStringLiteral("verdict"), verdict()},
+                       {QStringLiteral("melodyChannel"), melody.channel + 1},
+                       {QStringLiteral("lines"), lines},
+                       {QStringLiteral("notes"), notes}};
+}
+
+ScoreKeeper::ScoreKeeper(const Melody& melody, Difficulty difficulty)
+    : melody_(melody), difficulty_(difficulty), tolerance_(Tolerance(difficulty)) {
+    clear();
+}
+
+void ScoreKeeper::clear() {
+    heard_.assign(melody_.notes.size(), 0);
+    inTune_.assign(melody_.notes.size(), 0);
+}
+
+double ScoreKeeper::margin(const MelodyNote& n) {
+    return std::min(50.0, n.lengthMs() / 5);
+}
+
+void ScoreKeeper::add(double songMs, float pitch) {
+    const int i = melody_.noteAt(songMs);
+    if (i < 0) return;
+    const MelodyNote& n = melody_.notes[static_cast<size_t>(i)];
+    if (songMs < n.startMs + margin(n) || songMs > n.endMs - margin(n)) return;
+    ++heard_[static_cast<size_t>(i)];
+    if (!std::isnan(pitch) && std::fabs(Folded(pitch, n.pitch) - static_cast<float>(n.pitch)) <= tolerance_) ++inTune_[static_cast<size_t>(i)];
+}
+
+double ScoreKeeper::noteShare(int i) const {
+    const size_t k = static_cast<size_t>(i);
+    return k < heard_.size() && heard_[k] > 0 ? static_cast<double>(inTune_[k]) / heard_[k] : 0.0;
+}
+
+ScoreResult ScoreKeeper::result(double ms) const {
+    ScoreResult r;
+    const size_t count = melody_.notes.size();
+    r.noteShares.assign(count, 0.0);
+    double sungLength = 0, allLength = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const MelodyNote& n = melody_.notes[i];
+        if (n.endMs > ms) continue;
+        r.noteShares[i] = noteShare(static_cast<int>(i));
+        sungLength += r.noteShares[i] * n.lengthMs();
+        allLength += n.lengthMs();
+    }
+    double notes = allLength > 0 ? 9000.0 * sungLength / allLength : 0;
+    double lines = 0;
+    int linesDone = 0;
+    for (const MelodyLine& l : melody_.lines) {
+        double sung = 0, length = 0;
+        bool done = true;
+        for (int k = l.firstNote; k < l.firstNote + l.noteCount; ++k) {
+            const MelodyNote& n = melody_.notes[static_cast<size_t>(k)];
+            if (n.endMs > ms) done = false;
+            sung += r.noteShares[static_cast<size_t>(k)] * n.lengthMs();
+            length += n.lengthMs();
+        }
+        const double share = length > 0 ? sung / length : 0;
+        r.lineShares.push_back(share);
+        if (!done) continue;
+        ++linesDone;
+        lines += std::clamp((share - 0.5) / 0.35, 0.0, 1.0);
+    }
+    if (linesDone > 0) lines = 1000.0 * lines / linesDone;
+    r.notePoints = static_cast<int>(std::lround(notes));
+    r.linePoints = static_cast<int>(std::lround(lines));
+    r.total = r.notePoints + r.linePoints;
+    return r;
+}
+
+ScoreResult ScoreTake(const Melody& melody, Difficulty difficulty, const float* interleaved, size_t frames, int channels, int rate,
+                      double offsetMs, double speed) {
+    ScoreKeeper keeper(melody, difficulty);
+    PitchTracker tracker(rate);
+    std::vector<PitchFrame> found;
+    const size_t chunk = 4096;
+    for (size_t at = 0; at < frames; at += chunk) {
+        const size_t n = std::min(chunk, frames - at);
+        const std::vector<float> mono = MonoOf(interleaved + at * static_cast<size_t>(channels), n, channels);
+        found.clear();
+        tracker.feed(mono.data(), mono.size(), found);
+        for (const PitchFrame& f : found) keeper.add((f.ms - offsetMs) * speed, f);
+    }
+    return keeper.result();
+}
+
+}  // namespace cantavo
