@@ -27,6 +27,10 @@ LyricsWindow::LyricsWindow(SongSession& session, QWidget* parent) : QWidget(pare
     ApplyLyricsFont();
 }
 
+void LyricsWindow::addStrip(QWidget* strip) {
+    static_cast<QVBoxLayout*>(layout())->insertWidget(layout()->indexOf(gauge_), strip);
+}
+
 QFont LyricsWindow::lyricsFont() const {
     QFont f(settings.fontName, settings.fontSize);
     f.setBold(settings.fontBold);

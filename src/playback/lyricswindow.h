@@ -55,6 +55,8 @@ public:
     void applyBackColor(const QColor& c);
 
     LyricsSurface& surface() { return *surface_; }
+    // A strip shown under the lyrics, above the gauge (the pitch guide).
+    void addStrip(QWidget* strip);
     const QString& lyricsText() const { return lyricsText_; }
 
 signals:

@@ -3,12 +3,11 @@
 #include <cmath>
 
 #include "audioinput.h"
-#include "sequencer.h"
 
 namespace cantavo {
 
-LiveScorer::LiveScorer(const Sequencer& sequencer, const Melody& melody, Difficulty difficulty)
-    : sequencer_(sequencer), keeper_(melody, difficulty) {}
+LiveScorer::LiveScorer(Clock heardTickAt, const Melody& melody, Difficulty difficulty)
+    : heardTickAt_(std::move(heardTickAt)), keeper_(melody, difficulty) {}
 
 LiveScorer::~LiveScorer() = default;
 
@@ -63,7 +62,7 @@ bool LiveScorer::pump() {
         // The middle of the measured stretch, on the steady clock, as the singer sang it.
         const double sample = f.ms * rate / 1000.0;
         const double ns = static_cast<double>(lastNs) - (static_cast<double>(last) - sample) * 1e9 / rate - extraMs_ * 1e6;
-        const double tick = sequencer_.ticksHeardAt(static_cast<qint64>(ns));
+        const double tick = heardTickAt_(static_cast<qint64>(ns));
         if (std::isnan(tick) || tick < 0) continue;
         place(f, melody.msAtTick(tick));
     }

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -14,7 +15,6 @@
 namespace cantavo {
 
 class AudioInput;
-class Sequencer;
 
 // A moment of the singer's voice placed in the song: the song's own time it belongs to and
 // the pitch heard (NaN: no pitch).
@@ -32,7 +32,10 @@ struct SungPoint {
 // sound server's client thread fills it underneath; see AudioInput).
 class LiveScorer {
 public:
-    LiveScorer(const Sequencer& sequencer, const Melody& melody, Difficulty difficulty);
+    // `heardTickAt`: the song's tick heard at a time of the steady clock (ns), NaN when the
+    // song is not playing (Sequencer::ticksHeardAt).
+    using Clock = std::function<double(qint64 steadyNs)>;
+    LiveScorer(Clock heardTickAt, const Melody& melody, Difficulty difficulty);
     ~LiveScorer();
 
     // Opens the input; false with `error` when it cannot be opened.
@@ -55,7 +58,7 @@ public:
     void place(const PitchFrame& f, double songMs);
 
 private:
-    const Sequencer& sequencer_;
+    Clock heardTickAt_;
     ScoreKeeper keeper_;
     std::unique_ptr<AudioInput> input_;
     std::unique_ptr<PitchTracker> tracker_;

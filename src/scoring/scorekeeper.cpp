@@ -79,6 +79,7 @@ ScoreKeeper::ScoreKeeper(const Melody& melody, Difficulty difficulty)
 }
 
 void ScoreKeeper::clear() {
+    sung_.clear();
     heard_.assign(melody_.notes.size(), 0);
     inTune_.assign(melody_.notes.size(), 0);
 }
@@ -87,13 +88,45 @@ double ScoreKeeper::margin(const MelodyNote& n) {
     return std::min(50.0, n.lengthMs() / 5);
 }
 
+void ScoreKeeper::count(const Heard& h) {
+    const size_t i = static_cast<size_t>(h.note);
+    const int target = melody_.notes[i].pitch;
+    ++heard_[i];
+    if (!std::isnan(h.pitch) && std::fabs(Folded(h.pitch, target) - static_cast<float>(target)) <= tolerance_) ++inTune_[i];
+}
+
+void ScoreKeeper::recount() {
+    heard_.assign(melody_.notes.size(), 0);
+    inTune_.assign(melody_.notes.size(), 0);
+    for (const Heard& h : sung_) count(h);
+}
+
 void ScoreKeeper::add(double songMs, float pitch) {
     const int i = melody_.noteAt(songMs);
     if (i < 0) return;
     const MelodyNote& n = melody_.notes[static_cast<size_t>(i)];
     if (songMs < n.startMs + margin(n) || songMs > n.endMs - margin(n)) return;
-    ++heard_[static_cast<size_t>(i)];
-    if (!std::isnan(pitch) && std::fabs(Folded(pitch, n.pitch) - static_cast<float>(n.pitch)) <= tolerance_) ++inTune_[static_cast<size_t>(i)];
+    sung_.push_back({i, pitch});
+    count(sung_.back());
+}
+
+void ScoreKeeper::setDifficulty(Difficulty d) {
+    difficulty_ = d;
+    tolerance_ = Tolerance(d);
+    recount();
+}
+
+bool ScoreKeeper::retarget(const Melody& melody) {
+    if (melody.notes.size() != melody_.notes.size()) return false;
+    for (size_t i = 0; i < melody.notes.size(); ++i)
+        if (melody.notes[i].startTick != melody_.notes[i].startTick) return false;
+    melody_ = melody;
+    recount();
+    return true;
+}
+
+bool ScoreKeeper::heardAny() const {
+    return !sung_.empty();
 }
 
 double ScoreKeeper::noteShare(int i) const {

@@ -55,13 +55,27 @@ public:
     double noteShare(int i) const;
     const Melody& melody() const { return melody_; }
     Difficulty difficulty() const { return difficulty_; }
+    // Whether anything was heard in a note yet.
+    bool heardAny() const;
     void clear();
 
+    // What was sung so far, judged again: at another difficulty, or against the same notes
+    // moved to another key (false, and nothing changed, when `melody` has other notes).
+    void setDifficulty(Difficulty d);
+    bool retarget(const Melody& melody);
+
 private:
+    struct Heard {
+        int note;
+        float pitch;
+    };
     static double margin(const MelodyNote& n);
-    const Melody& melody_;
+    void count(const Heard& h);
+    void recount();
+    Melody melody_;
     Difficulty difficulty_;
     double tolerance_;
+    std::vector<Heard> sung_;  // every measurement that fell in a note's counted part
     std::vector<int> heard_;   // measurements in each note's counted part
     std::vector<int> inTune_;  // of which in tune
 };

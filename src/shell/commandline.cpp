@@ -13,10 +13,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 #include "numbers.h"
 #include "songlist.h"
 #include "preferences.h"
 #include "songsession.h"
+#include "singing.h"
 #include "startup.h"
 #include "render.h"
 #include "sequencer.h"
@@ -42,7 +45,20 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
             const QString dir = ProgramDirectory();
             const SongMemory memory(PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath()), QStringLiteral("song-live.txt")));
             const QString kept = memory.recall(contents);
-            if (!kept.isEmpty()) facts[QStringLiteral("remembered")] = LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object()).toJson();
+            const LiveSettings live = kept.isEmpty() ? LiveSettings{} : LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object());
+            if (!kept.isEmpty()) facts[QStringLiteral("remembered")] = live.toJson();
+            // The melody a singer is scored against.
+            SongEvents events;
+            if (LoadSongEvents(contents, events, nullptr)) {
+                const Melody m = SongMelody(song, events, ChosenMelodyChannel(SongMemory(ProgramFile(sing::kMelodyFile)), contents), live);
+                facts[QStringLiteral("melody")] = m.channel < 0 ? QJsonValue()
+                                                                : QJsonObject{{QStringLiteral("channel"), m.channel + 1},
+                                                                              {QStringLiteral("track"), m.track + 1},
+                                                                              {QStringLiteral("instrument"), ChannelInstrument(events, m.channel)},
+                                                                              {QStringLiteral("chosen"), m.chosen},
+                                                                              {QStringLiteral("notes"), static_cast<int>(m.notes.size())},
+                                                                              {QStringLiteral("lines"), static_cast<int>(m.lines.size())}};
+            }
             for (const TrackRow& r : TrackRows(ReadSongChunks(contents), SongEncoding::fromName(song.encoding)))
                 tracks.append(QJsonObject{{QStringLiteral("name"), r.name},
                                           {QStringLiteral("channel"), r.channel},
@@ -201,7 +217,7 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption help = parser.addHelpOption();
     QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption info(QStringLiteral("info"), QStringLiteral("Print the facts of a song and exit."));
-    QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --info: print them as one JSON object."));
+    QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --info or --score: print the facts or the score as one JSON object."));
     QCommandLineOption render(QStringLiteral("render"),
                               QStringLiteral("cantavo --render SONG OUT.wav: render SONG offline through the built-in synthesizer into a wave file and exit."));
     QCommandLineOption play(QStringLiteral("play"), QStringLiteral("cantavo --play SONG: play SONG in real time without a window and exit at its end."));
@@ -214,6 +230,17 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
                               QStringLiteral("With --record: bits (8, 16), channels (1 mono, 2 stereo) and kHz (11, 22, 44); 16-2-44 unless given."),
                               QStringLiteral("BITS-CHANNELS-KHZ"));
     QCommandLineOption voiceOnly(QStringLiteral("voice-only"), QStringLiteral("With --record: the input alone, without the music."));
+    QCommandLineOption score(QStringLiteral("score"),
+                             QStringLiteral("cantavo --score SONG TAKE.wav: score a recorded take of SONG (one that starts when the song starts, "
+                                            "as the player's recordings do) against its melody, as the player scores singing, and exit."));
+    QCommandLineOption difficulty(QStringLiteral("difficulty"), QStringLiteral("With --score: easy, normal or hard (normal unless given)."),
+                                  QStringLiteral("LEVEL"));
+    QCommandLineOption offset(QStringLiteral("offset"),
+                              QStringLiteral("With --score: how much later than the music the singing sits in the take, in ms (may be negative)."),
+                              QStringLiteral("MS"));
+    QCommandLineOption calibrate(QStringLiteral("calibrate"),
+                                 QStringLiteral("Measure the sound's round trip from the speakers to the microphone with a few clicks, keep it for "
+                                                "scoring, and exit."));
     QCommandLineOption soundFont(QStringLiteral("soundfont"), QStringLiteral("The General MIDI SoundFont of the built-in synthesizer."),
                                  QStringLiteral("FILE.sf2"));
     QCommandLineOption paths(QStringLiteral("paths"), QStringLiteral("Print where the program finds its data and keeps its preferences."));
@@ -243,7 +270,9 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     QCommandLineOption report(QStringLiteral("report"),
                               QStringLiteral("cantavo --report LIST.lst -o REPORT.txt: write the report \"Make Report\" writes for the list and exit."));
     const QList<QCommandLineOption> modifySettings{transpose, keepChannel, tempo, volume, mute, patch};
-    for (const QCommandLineOption& o : {info, json, paths, render, play, record, format, voiceOnly, seconds, soundFont, modify, catalogue, report, output}) parser.addOption(o);
+    for (const QCommandLineOption& o : {info, json, paths, render, play, record, format, voiceOnly, seconds, score, difficulty, offset, calibrate,
+                                        soundFont, modify, catalogue, report, output})
+        parser.addOption(o);
     for (const QCommandLineOption& o : modifySettings) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     const auto usage = [&](const QString& message) {
@@ -265,9 +294,19 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     request.songs = parser.positionalArguments();
     request.soundFont = parser.value(soundFont);
     request.json = parser.isSet(json);
-    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(record) + parser.isSet(paths) +
-                        parser.isSet(modify) + parser.isSet(catalogue) + parser.isSet(report);
-    if (actions > 1) return usage(QStringLiteral("--info, --render, --play, --record, --modify, --catalogue, --report and --paths go one at a time"));
+    const int actions = parser.isSet(info) + parser.isSet(render) + parser.isSet(play) + parser.isSet(record) + parser.isSet(score) +
+                        parser.isSet(calibrate) + parser.isSet(paths) + parser.isSet(modify) + parser.isSet(catalogue) + parser.isSet(report);
+    if (actions > 1)
+        return usage(QStringLiteral("--info, --render, --play, --record, --score, --calibrate, --modify, --catalogue, --report and --paths go one at a time"));
+    if ((parser.isSet(difficulty) || parser.isSet(offset)) && !parser.isSet(score)) return usage(QStringLiteral("--difficulty and --offset go with --score"));
+    if (parser.isSet(difficulty) && !ParseDifficulty(parser.value(difficulty), &request.difficulty))
+        return usage(QStringLiteral("--difficulty is easy, normal or hard"));
+    if (parser.isSet(offset)) {
+        bool ok = false;
+        request.offsetMs = parser.value(offset).toDouble(&ok);
+        if (!ok || !std::isfinite(request.offsetMs) || std::fabs(request.offsetMs) > 60000)
+            return usage(QStringLiteral("--offset needs a number of milliseconds, within a minute either way"));
+    }
     if ((parser.isSet(format) || parser.isSet(voiceOnly)) && !parser.isSet(record))
         return usage(QStringLiteral("--format and --voice-only go with --record"));
     if (parser.isSet(format)) {
@@ -283,7 +322,7 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
         return usage(QStringLiteral("-o goes with --modify, --catalogue or --report"));
     for (const QCommandLineOption& o : modifySettings)
         if (parser.isSet(o) && !parser.isSet(modify)) return usage(QStringLiteral("--%1 goes with --modify").arg(o.names().constLast()));
-    if (request.json && !parser.isSet(info)) return usage(QStringLiteral("--json goes with --info"));
+    if (request.json && !parser.isSet(info) && !parser.isSet(score)) return usage(QStringLiteral("--json goes with --info or --score"));
     if (parser.isSet(seconds) && !parser.isSet(play) && !parser.isSet(record)) return usage(QStringLiteral("--seconds goes with --play or --record"));
     if (parser.isSet(seconds)) {
         bool ok = false;
@@ -315,6 +354,12 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     } else if (parser.isSet(record)) {
         if (request.songs.size() != 2) return usage(QStringLiteral("--record needs a song file and a wave file: cantavo --record SONG TAKE.wav"));
         request.action = CommandLineRequest::Action::Record;
+    } else if (parser.isSet(score)) {
+        if (request.songs.size() != 2) return usage(QStringLiteral("--score needs a song file and a wave file: cantavo --score SONG TAKE.wav"));
+        request.action = CommandLineRequest::Action::Score;
+    } else if (parser.isSet(calibrate)) {
+        if (!request.songs.isEmpty()) return usage(QStringLiteral("--calibrate takes no file"));
+        request.action = CommandLineRequest::Action::Calibrate;
     } else if (parser.isSet(play)) {
         if (request.songs.size() != 1) return usage(QStringLiteral("--play needs one song file"));
         request.action = CommandLineRequest::Action::Play;
@@ -344,6 +389,9 @@ int RunCommandLineAction(const CommandLineRequest& request, QTextStream& out, QT
     case CommandLineRequest::Action::Play: return PlaySong(request.songs.first(), request.seconds, request.soundFont, out, err);
     case CommandLineRequest::Action::Record:
         return RecordSong(request.songs[0], request.songs[1], request.seconds, request.soundFont, request.format, request.voiceOnly, out, err);
+    case CommandLineRequest::Action::Score:
+        return ScoreTakeFile(request.songs[0], request.songs[1], request.difficulty, request.offsetMs, request.json, out, err);
+    case CommandLineRequest::Action::Calibrate: return CalibrateSound(request.soundFont, out, err);
     case CommandLineRequest::Action::Catalogue: return WriteCatalogue(request.songs, request.output, err);
     case CommandLineRequest::Action::Report: return WriteReport(request.songs.first(), request.output, err);
     case CommandLineRequest::Action::Modify: {

@@ -4,6 +4,7 @@
 #include <QTextStream>
 
 #include "trackrows.h"
+#include "scorekeeper.h"
 #include "takerecorder.h"
 
 namespace cantavo {
@@ -11,12 +12,14 @@ namespace cantavo {
 // What the arguments ask for. Parsing needs no application object and no display, so a
 // misused option is answered before any window system starts.
 struct CommandLineRequest {
-    enum class Action { Exit, Window, Info, Render, Play, Record, Paths, Modify, Catalogue, Report } action = Action::Exit;
+    enum class Action { Exit, Window, Info, Render, Play, Record, Score, Calibrate, Paths, Modify, Catalogue, Report } action = Action::Exit;
     int exitStatus = 0;  // Action::Exit
     bool json = false;
     double seconds = 0;  // --play, --record: stop after this long (0: the whole song)
     WaveFormat format;      // --record
     bool voiceOnly = false; // --record
+    Difficulty difficulty = Difficulty::Normal;  // --score
+    double offsetMs = 0;                          // --score
     QString soundFont;
     QStringList songs;
     ModifyRequest modify;  // --modify
@@ -43,6 +46,13 @@ int PlaySong(const QString& song, double seconds, const QString& soundFont, QTex
 // wave control records. 0 when the take was written, 2 otherwise.
 int RecordSong(const QString& song, const QString& wave, double seconds, const QString& soundFont, WaveFormat format, bool voiceOnly,
                QTextStream& out, QTextStream& err);
+
+// `cantavo --score SONG TAKE.wav`: scores a take that starts with the song (shifted by
+// `offsetMs`) as the player scores singing, in text or JSON. 0 when it was scored.
+int ScoreTakeFile(const QString& song, const QString& take, Difficulty difficulty, double offsetMs, bool json, QTextStream& out, QTextStream& err);
+
+// `cantavo --calibrate`: measures the sound's round trip as "Calibrate..." does and keeps it.
+int CalibrateSound(const QString& soundFont, QTextStream& out, QTextStream& err);
 
 // `cantavo --info [--json] FILE`: 0 when something could be read, 2 for a file that is not
 // a MIDI file or cannot be read.

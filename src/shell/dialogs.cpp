@@ -46,11 +46,19 @@ SongInfoDialog::SongInfoDialog(QWidget* parent) : QDialog(parent) {
         grid->addWidget(l, i, 0, Qt::AlignTop);
         grid->addWidget(panels[i], i, 1);
     }
+    auto* melody = new QLabel(QStringLiteral("&Melody"), this);
+    melody->setObjectName(QStringLiteral("Label6"));
+    melodyChoice = new QComboBox(this);
+    melodyChoice->setObjectName(QStringLiteral("MelodyChannel"));
+    melodyChoice->setToolTip(QStringLiteral("The channel whose notes the singing is scored against"));
+    melody->setBuddy(melodyChoice);
+    grid->addWidget(melody, 5, 0);
+    grid->addWidget(melodyChoice, 5, 1);
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("Command1"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::hide);
-    grid->addWidget(ok, 5, 1, Qt::AlignRight);
+    grid->addWidget(ok, 6, 1, Qt::AlignRight);
 }
 
 void SongInfoDialog::showSong(const SongModel& s) {

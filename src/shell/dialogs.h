@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QTextBrowser>
@@ -20,6 +21,8 @@ public:
     QLabel* tracksPanel;  // Panel3D6
     QLabel* meterPanel;   // Panel3D7
     QLabel* keyPanel;     // Panel3D8
+    // The channel the singer is scored against: "Automatic (...)" first, then each channel.
+    QComboBox* melodyChoice;  // MelodyChannel
 };
 
 // "Program Info": a picture, the program's name and version.

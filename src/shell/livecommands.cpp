@@ -98,6 +98,8 @@ const LiveSettings& MainWindow::liveSettings() const { return live_->settings();
 void MainWindow::setLive(const LiveSettings& live, bool remember) {
     live_->show(live);
     if (Sequencer* s = panel_->midi->sequencer(); s && session_->songLoaded()) s->setLive(live);
+    // The key moves the notes the singer is measured against.
+    if (scoreOn() && live.key != melodyKey_) rebuildMelody();
     liveStatus()->setText(LiveStatusText(live));
     if (remember && session_->songLoaded()) rememberLive_.start();
 }

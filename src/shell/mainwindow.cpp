@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "livescorer.h"
 #include "listwindow.h"
 #include "livepanel.h"
 #include "modifydialog.h"
@@ -106,6 +107,11 @@ void MainWindow::buildCommands() {
     c.add(QStringLiteral("edt"), QStringLiteral("&Modify .KAR"), QKeySequence(QStringLiteral("Ctrl+M")), false, 2010);
     c.add(QStringLiteral("sav"), QStringLiteral("&Save As..."), QKeySequence(QStringLiteral("Ctrl+S")), false, 2010);
     c.add(QStringLiteral("live"), QStringLiteral("&Live Key, Tempo and Mix"), QKeySequence(QStringLiteral("F7")), true, 2010);
+    c.add(QStringLiteral("score"), QStringLiteral("&Score"), QKeySequence(QStringLiteral("F8")), true, 2010);
+    c.add(QStringLiteral("scoreEasy"), QStringLiteral("&Easy"), {}, true, 2010);
+    c.add(QStringLiteral("scoreNormal"), QStringLiteral("&Normal"), {}, true, 2010);
+    c.add(QStringLiteral("scoreHard"), QStringLiteral("&Hard"), {}, true, 2010);
+    c.add(QStringLiteral("calibrate"), QStringLiteral("&Calibrate..."), {}, true, 2010);
     c.add(QStringLiteral("al0"), QStringLiteral("Create &List / Compilation"), QKeySequence(QStringLiteral("Ctrl+A")), true, 980);
     c.add(QStringLiteral("al1"), QStringLiteral("Play &Compilation"), QKeySequence(QStringLiteral("Ctrl+Y")), false, 980);
     c.add(QStringLiteral("ron"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F2")), true, 880);
@@ -165,6 +171,15 @@ void MainWindow::buildMenus() {
     modify->addAction(c[QStringLiteral("sav")]);
     modify->addSeparator();
     modify->addAction(c[QStringLiteral("live")]);
+
+    QMenu* sing = bar->addMenu(QStringLiteral("&Sing"));
+    sing->setObjectName(QStringLiteral("sing"));
+    sing->setProperty("help", 2010);
+    sing->addAction(c[QStringLiteral("score")]);
+    QMenu* difficulty = sing->addMenu(QStringLiteral("&Difficulty"));
+    difficulty->setObjectName(QStringLiteral("difficulty"));
+    for (const char* n : {"scoreEasy", "scoreNormal", "scoreHard"}) difficulty->addAction(c[QString::fromLatin1(n)]);
+    sing->addAction(c[QStringLiteral("calibrate")]);
 
     QMenu* autoplay = bar->addMenu(QStringLiteral("&Autoplay"));
     autoplay->setObjectName(QStringLiteral("lis"));
@@ -294,8 +309,8 @@ void MainWindow::connectSignals() {
     on("tb12", [this] { OpenListEditor(); });
     on("aot", [this] { setAlwaysOnTop((*commands_)[QStringLiteral("aot")]->isChecked()); });
     on("pref", [this] { SavePreferences(); });
-    on("ifa1", [this] { songInfo().showSong(session_->song); songInfo().show(); });
-    on("Command1", [this] { songInfo().showSong(session_->song); songInfo().show(); });
+    on("ifa1", [this] { showSongInfo(); });
+    on("Command1", [this] { showSongInfo(); });
     on("ifa2", [this] { ProgramInfoDialog(this).exec(); });
     on("mo", [this] { ShowHelp(0); });
     on("tb20", [this] { ShowHelp(0); });
@@ -328,6 +343,7 @@ void MainWindow::connectSignals() {
     connectOutput();
     connectRecording();
     connectLive();
+    connectScoring();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

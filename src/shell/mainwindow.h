@@ -9,11 +9,14 @@
 #include <QToolBar>
 
 #include <functional>
+#include <memory>
 
 #include "commands.h"
 #include "controlpanel.h"
 #include "dialogs.h"
 #include "livesettings.h"
+#include "melody.h"
+#include "scorekeeper.h"
 #include "midioutput.h"
 #include "preferences.h"
 #include "lyricswindow.h"
@@ -28,6 +31,10 @@ class PrintDialog;
 class RecordingOptionsDialog;
 class LivePanel;
 class MprisService;
+class ScoreGuide;
+class LiveScorer;
+class Calibration;
+struct CalibrationResult;
 
 // The main window: a multiple-document frame with the lyrics window as its child, the
 // toolbar, the control panel and the status bar. It shows what the song session and the
@@ -139,6 +146,21 @@ public:
     // The media player interface on the session bus (null without one).
     MprisService* mpris() const { return mpris_; }
 
+    // Singing scored against the melody: the guide under the lyrics, the difficulty, the
+    // melody channel the singer chose, and the calibration of the sound's round trip.
+    void setScoreOn(bool on);
+    bool scoreOn() const;
+    void setDifficulty(Difficulty d);
+    Difficulty difficulty() const;
+    void chooseMelody(int channel);  // 0..15, or -1: found from the lyrics
+    void Calibrate();
+    const Melody& melody() const { return melody_; }
+    ScoreGuide& scoreGuide() { return *guide_; }
+    LiveScorer* liveScorer() const { return scorer_.get(); }
+    // The score shown at the end of the last song sung, and its best at that difficulty.
+    const ScoreResult& lastScore() const { return lastScore_; }
+    int bestScore() const;
+
     // The three ways out.
     void MenuExit();
     void ButtonExit();
@@ -190,6 +212,14 @@ private:
     void recallLive();
     void rememberLive();
     QLabel* liveStatus() const;  // where the live changes are said
+    void connectScoring();
+    void restoreScoring();
+    void rebuildMelody();
+    void followPlayback();
+    void showScore();
+    void calibrated(const CalibrationResult& r);
+    void fillMelodyChoices();
+    void showSongInfo();
     void setWaveStatus(const QString& caption, const QColor& colour);
     void reopenWaveTemplate();
     QLabel* compilationStatus();
@@ -226,6 +256,15 @@ private:
     MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;
     QTimer rememberLive_;
+    ScoreGuide* guide_ = nullptr;
+    std::unique_ptr<LiveScorer> scorer_;
+    Melody melody_;
+    ScoreResult lastScore_;
+    QTimer scoreTimer_;
+    Calibration* calibration_ = nullptr;
+    int melodyKey_ = 0;  // the live key the melody was built in
+    bool wasPlaying_ = false;
+    bool inputFailed_ = false;
     bool installed_ = false;
     bool leaving_ = false;
     SongSession* session_;

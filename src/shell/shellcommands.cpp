@@ -43,6 +43,7 @@ void MainWindow::setProgramDirectory(const QString& dir) {
     panel_->midi->setCommand(QStringLiteral("open"));
     MciSendString(QStringLiteral("set ") + intro + QStringLiteral(" port mapper"));
     restoreLivePanel();
+    restoreScoring();
 }
 
 QString MainWindow::waveTemplatePath() const {
