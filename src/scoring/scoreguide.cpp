@@ -36,7 +36,7 @@ QColor mix(const QColor& a, const QColor& b, double t) {
 
 ScoreGuide::ScoreGuide(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ScoreGuide"));
-    setMinimumHeight(90);
+    setMinimumHeight(130);
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
@@ -101,7 +101,7 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     p.setFont(small);
 
     const Melody* melody = scorer_ ? &scorer_->keeper().melody() : nullptr;
-    if (!message_.isEmpty() || !melody || melody->empty()) {
+    if (!melody || melody->empty()) {
         p.setPen(kMark);
         p.drawText(rect().adjusted(12, 0, -12, 0), Qt::AlignCenter | Qt::TextWordWrap,
                    message_.isEmpty() ? QStringLiteral("No melody to sing along to.") : message_);
@@ -112,7 +112,8 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     const double now = nowMs ? nowMs() : 0;
     const double markX = w * kPastMs / (kPastMs + kAheadMs);
     const double pxPerMs = w / (kPastMs + kAheadMs);
-    const double low = melody->lowest() - 2.5, high = melody->highest() + 2.5;
+    // Room above and below for a voice a third or so off the tune.
+    const double low = melody->lowest() - 5.5, high = melody->highest() + 5.5;
     const double top = 4, bottom = h - 4;
     const auto yOf = [&](double pitch) { return bottom - (pitch - low) / (high - low) * (bottom - top); };
     const auto xOf = [&](double ms) { return markX + (ms - now) * pxPerMs; };
@@ -184,6 +185,10 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     p.setPen(QPen(kMark, 2));
     p.drawLine(QPointF(markX, 0), QPointF(markX, h));
 
+    if (!message_.isEmpty()) {
+        p.setPen(kNoteNow);
+        p.drawText(rect().adjusted(static_cast<int>(markX) + 8, 2, -8, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, message_);
+    }
     if (!scoreText_.isEmpty()) {
         p.setPen(kMark);
         p.drawText(rect().adjusted(0, 2, -8, 0), Qt::AlignRight | Qt::AlignTop, scoreText_);

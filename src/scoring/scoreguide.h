@@ -24,7 +24,8 @@ public:
     // What is drawn: the scorer (melody, voice, shares) and the song's own time now, in ms.
     void setScorer(const LiveScorer* scorer);
     std::function<double()> nowMs;
-    // Instead of notes: a message ("No melody ..."), or empty.
+    // A message over the strip ("The microphone could not be opened..."), or empty. With no
+    // melody it stands alone.
     void setMessage(const QString& text);
     // The running score in the corner; at the song's end, the result and its verdict.
     void setScoreText(const QString& text);

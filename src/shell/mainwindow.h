@@ -213,6 +213,8 @@ private:
     void rememberLive();
     QLabel* liveStatus() const;  // where the live changes are said
     void connectScoring();
+    // A per-song memory beside the preferences (none before the program directory is known).
+    SongMemory songMemory(const QString& file, const QString& what) const;
     void restoreScoring();
     void rebuildMelody();
     void followPlayback();

@@ -23,6 +23,10 @@ const char* const kDifficultyCommands[] = {"scoreEasy", "scoreNormal", "scoreHar
 
 }  // namespace
 
+SongMemory MainWindow::songMemory(const QString& file, const QString& what) const {
+    return SongMemory(programDir_.isEmpty() ? QString() : PreferencesPath(programDir_, installed_, file), what);
+}
+
 void MainWindow::connectScoring() {
     guide_ = new ScoreGuide(lyrics_);
     lyrics_->addStrip(guide_);
@@ -101,7 +105,7 @@ void MainWindow::setDifficulty(Difficulty d) {
 }
 
 int MainWindow::bestScore() const {
-    const SongMemory best(PreferencesPath(programDir_, installed_, sing::kBestFile), QStringLiteral("the song's best scores"));
+    const SongMemory best = songMemory(sing::kBestFile, QStringLiteral("the song's best scores"));
     return session_->songLoaded() ? BestScore(best, session_->songContents(), difficulty()) : 0;
 }
 
@@ -114,7 +118,7 @@ void MainWindow::rebuildMelody() {
         guide_->setMessage(QStringLiteral("Open a song to sing along to its melody."));
         return;
     }
-    const SongMemory chosen(PreferencesPath(programDir_, installed_, sing::kMelodyFile));
+    const SongMemory chosen = songMemory(sing::kMelodyFile, QStringLiteral("the song's melody channel"));
     melody_ = SongMelody(session_->song, s->events(), ChosenMelodyChannel(chosen, session_->songContents()), live_->settings());
     melodyKey_ = live_->settings().key;
     live_->setChannels(s->channelsUsed(), melody_.channel);
@@ -146,7 +150,7 @@ void MainWindow::followPlayback() {
     if (playing && !scorer_->listening() && !inputFailed_) {
         SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
         QString error;
-        if (scorer_->start(host ? host->sampleRate() : 44100, CalibratedExtraMs(settingsPath()), &error)) {
+        if (scorer_->start(host ? host->sampleRate() : 44100, programDir_.isEmpty() ? 0.0 : CalibratedExtraMs(settingsPath()), &error)) {
             guide_->setMessage({});
         } else {
             inputFailed_ = true;
@@ -172,7 +176,7 @@ void MainWindow::showScore() {
     if (scorer_->listening()) scorer_->pump();
     lastScore_ = scorer_->keeper().result();
     const Difficulty d = difficulty();
-    const SongMemory best(PreferencesPath(programDir_, installed_, sing::kBestFile), QStringLiteral("the song's best scores"));
+    const SongMemory best = songMemory(sing::kBestFile, QStringLiteral("the song's best scores"));
     bool improved = false;
     QString error;
     if (!KeepBestScore(best, session_->songContents(), d, lastScore_.total, &improved, &error)) showWarning(error);
@@ -189,7 +193,7 @@ void MainWindow::showScore() {
 
 void MainWindow::chooseMelody(int channel) {
     if (!session_->songLoaded()) return;
-    const SongMemory chosen(PreferencesPath(programDir_, installed_, sing::kMelodyFile), QStringLiteral("the song's melody channel"));
+    const SongMemory chosen = songMemory(sing::kMelodyFile, QStringLiteral("the song's melody channel"));
     QString error;
     if (!chosen.remember(session_->songContents(), channel >= 0 && channel < 16 ? QString::number(channel + 1) : QString(), &error))
         showWarning(error);
