@@ -1,6 +1,9 @@
 #include "livescorer.h"
 
+#include <QScopeGuard>
+
 #include <cmath>
+#include <ctime>
 
 #include "audioinput.h"
 
@@ -40,8 +43,20 @@ void LiveScorer::place(const PitchFrame& f, double songMs) {
     while (!recent_.empty() && recent_.front().songMs < songMs - kRecentMs) recent_.pop_front();
 }
 
+namespace {
+
+double threadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
+}  // namespace
+
 bool LiveScorer::pump() {
     if (!input_) return false;
+    const double cpuStart = threadCpuNs();
+    const auto account = qScopeGuard([&] { cpuNs_ += threadCpuNs() - cpuStart; });
     buffer_.clear();
     qint64 lastNs = 0;
     const int n = input_->read(buffer_, &lastNs);

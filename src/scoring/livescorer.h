@@ -45,6 +45,8 @@ public:
     // Reads and measures what has come in; false once the input has failed (see error()).
     bool pump();
     QString error() const { return error_; }
+    // CPU time this thread has spent reading and measuring the voice, in seconds.
+    double cpuSeconds() const { return cpuNs_ / 1e9; }
     QString inputDescription() const { return inputDescription_; }
 
     const ScoreKeeper& keeper() const { return keeper_; }
@@ -66,6 +68,7 @@ private:
     std::vector<PitchFrame> frames_;
     std::deque<SungPoint> recent_;
     long long fed_ = 0;
+    double cpuNs_ = 0;
     double extraMs_ = 0;
     QString error_;
     QString inputDescription_;
