@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 
 #include <sndfile.h>
@@ -12,6 +13,8 @@
 #include "cli.h"
 #include "recordingoptions.h"
 #include "soundtests.h"
+#include "livescorer.h"
+#include "scoreguide.h"
 #include "../shell/window.h"
 
 using namespace cantavo;
@@ -409,6 +412,37 @@ TEST(RecordingOptions, VoiceAndMusicWaitsWhileTheMusicGoesOutside) {
     d.show();
     d.close();
     EXPECT_FALSE(d.isVisible()) << "closed by its frame as Cancel";
+}
+
+// Calibrate, then sing along with the window listening: here the loopback microphone hears
+// the music itself, whose flute plays the tune.
+TEST_F(Recording, CalibrateAndListenWhileTheSongPlays) {
+    BoxCatcher boxes;
+    command("calibrate")->trigger();
+    EXPECT_FALSE(command("calibrate")->isEnabled()) << "one calibration at a time";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 15000));
+    EXPECT_TRUE(boxes.texts.first().startsWith(QStringLiteral("Sound takes "))) << boxes.texts.first().toStdString();
+    EXPECT_EQ(boxes.icons.first(), QMessageBox::Information);
+    EXPECT_TRUE(command("calibrate")->isEnabled());
+    const QSettings settings(window->settingsPath(), QSettings::IniFormat);
+    EXPECT_NEAR(settings.value(QStringLiteral("score/roundTripMs")).toDouble(), settings.value(QStringLiteral("score/reportedMs")).toDouble(), 10);
+
+    open(demoSong("twinkle"));
+    window->setScoreOn(true);
+    midi().button(MediaButton::Play)->click();
+    // Into the second line of the song, past the two bars of introduction.
+    const double until = window->melody().notes[9].endMs;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->melody().msAtTick(midi().sequencer()->positionTicks()) > until; }, 20000));
+    EXPECT_TRUE(window->scoreGuide().running());
+    EXPECT_TRUE(window->liveScorer()->listening());
+    EXPECT_TRUE(window->liveScorer()->keeper().heardAny());
+    EXPECT_TRUE(window->scoreGuide().message().isEmpty()) << window->scoreGuide().message().toStdString();
+    EXPECT_GT(window->liveScorer()->keeper().result(until).total, 5000);
+    EXPECT_FALSE(window->scoreGuide().scoreText().isEmpty());
+    midi().button(MediaButton::Stop)->click();
+    QTest::qWait(100);
+    EXPECT_FALSE(window->liveScorer()->listening()) << "the microphone closes when the song stops";
+    EXPECT_FALSE(window->scoreGuide().running());
 }
 
 }  // namespace
