@@ -149,7 +149,7 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     const std::deque<SungPoint>& sung = scorer_->recent();
     QPainterPath path;
     bool drawing = false;
-    double lastMs = 0;
+    double lastMs = 0, lastPitch = 0;
     int lastNote = -1;
     const auto flush = [&]() {
         if (path.isEmpty()) return;
@@ -171,6 +171,10 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
         const int target = melody->notes[static_cast<size_t>(note)].pitch;
         const double folded = std::clamp<double>(Folded(s.pitch, target), low, high);
         const QPointF pt(xOf(s.songMs), yOf(folded));
+        // A leap of more than a few half tones between two measurements is a new start (a
+        // breath, a slip of the detector), not a slide: no line is drawn across it.
+        if (drawing && std::fabs(folded - lastPitch) > 3) drawing = false;
+        lastPitch = folded;
         if (!drawing) path.moveTo(pt);
         else path.lineTo(pt);
         drawing = true;

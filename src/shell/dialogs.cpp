@@ -50,6 +50,7 @@ SongInfoDialog::SongInfoDialog(QWidget* parent) : QDialog(parent) {
     melody->setObjectName(QStringLiteral("Label6"));
     melodyChoice = new QComboBox(this);
     melodyChoice->setObjectName(QStringLiteral("MelodyChannel"));
+    melodyChoice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     melodyChoice->setToolTip(QStringLiteral("The channel whose notes the singing is scored against"));
     melody->setBuddy(melodyChoice);
     grid->addWidget(melody, 5, 0);

@@ -107,11 +107,11 @@ void MainWindow::buildCommands() {
     c.add(QStringLiteral("edt"), QStringLiteral("&Modify .KAR"), QKeySequence(QStringLiteral("Ctrl+M")), false, 2010);
     c.add(QStringLiteral("sav"), QStringLiteral("&Save As..."), QKeySequence(QStringLiteral("Ctrl+S")), false, 2010);
     c.add(QStringLiteral("live"), QStringLiteral("&Live Key, Tempo and Mix"), QKeySequence(QStringLiteral("F7")), true, 2010);
-    c.add(QStringLiteral("score"), QStringLiteral("&Score"), QKeySequence(QStringLiteral("F8")), true, 2010);
-    c.add(QStringLiteral("scoreEasy"), QStringLiteral("&Easy"), {}, true, 2010);
-    c.add(QStringLiteral("scoreNormal"), QStringLiteral("&Normal"), {}, true, 2010);
-    c.add(QStringLiteral("scoreHard"), QStringLiteral("&Hard"), {}, true, 2010);
-    c.add(QStringLiteral("calibrate"), QStringLiteral("&Calibrate..."), {}, true, 2010);
+    c.add(QStringLiteral("score"), QStringLiteral("&Score"), QKeySequence(QStringLiteral("F8")), true, 2030);
+    c.add(QStringLiteral("scoreEasy"), QStringLiteral("&Easy"), {}, true, 2030);
+    c.add(QStringLiteral("scoreNormal"), QStringLiteral("&Normal"), {}, true, 2030);
+    c.add(QStringLiteral("scoreHard"), QStringLiteral("&Hard"), {}, true, 2030);
+    c.add(QStringLiteral("calibrate"), QStringLiteral("&Calibrate..."), {}, true, 2030);
     c.add(QStringLiteral("al0"), QStringLiteral("Create &List / Compilation"), QKeySequence(QStringLiteral("Ctrl+A")), true, 980);
     c.add(QStringLiteral("al1"), QStringLiteral("Play &Compilation"), QKeySequence(QStringLiteral("Ctrl+Y")), false, 980);
     c.add(QStringLiteral("ron"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F2")), true, 880);
@@ -174,7 +174,7 @@ void MainWindow::buildMenus() {
 
     QMenu* sing = bar->addMenu(QStringLiteral("&Sing"));
     sing->setObjectName(QStringLiteral("sing"));
-    sing->setProperty("help", 2010);
+    sing->setProperty("help", 2030);
     sing->addAction(c[QStringLiteral("score")]);
     QMenu* difficulty = sing->addMenu(QStringLiteral("&Difficulty"));
     difficulty->setObjectName(QStringLiteral("difficulty"));
