@@ -107,6 +107,20 @@ private:
     std::vector<QByteArray> tracks_;
 };
 
+// Words over a drum beat and nothing else: lyrics that follow no tune.
+inline QByteArray wordsOverDrums() {
+    SmfBuilder b;
+    b.beginTrack();
+    b.meta(0, 0x01, "@KMIDI KARAOKE FILE");
+    b.meta(0, 0x01, "\\Boom");
+    b.meta(480, 0x01, "chick");
+    b.endTrack();
+    b.beginTrack();
+    for (int i = 0; i < 2; ++i) b.varLen(i ? 480 : 0), b.bytes({0x99, 36, 100}), b.varLen(100), b.bytes({0x89, 36, 0});
+    b.endTrack();
+    return b.data();
+}
+
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text)); }
 
 }  // namespace cantavo::test

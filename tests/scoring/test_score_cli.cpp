@@ -135,18 +135,9 @@ TEST(ScoreCommandErrors, SayWhatIsWrong) {
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.contains(QStringLiteral("junk.kar")));
     // A song whose words fall on no note: nothing to score against.
-    SmfBuilder drums;
-    drums.beginTrack();
-    drums.meta(0, 0x01, "@KMIDI KARAOKE FILE");
-    drums.meta(0, 0x01, "\\Boom");
-    drums.meta(480, 0x01, "chick");
-    drums.endTrack();
-    drums.beginTrack();
-    for (int i = 0; i < 2; ++i) drums.varLen(i ? 480 : 0), drums.bytes({0x99, 36, 100}), drums.varLen(100), drums.bytes({0x89, 36, 0});
-    drums.endTrack();
     QFile beat(dir.filePath(QStringLiteral("beat.kar")));
     ASSERT_TRUE(beat.open(QIODevice::WriteOnly));
-    beat.write(drums.data());
+    beat.write(wordsOverDrums());
     beat.close();
     r = run({QStringLiteral("--score"), beat.fileName(), dir.filePath(QStringLiteral("missing.wav"))});
     EXPECT_EQ(r.status, 2);
