@@ -147,10 +147,11 @@ void MainWindow::followPlayback() {
         }
         inputFailed_ = false;
     }
-    if (playing && !scorer_->listening() && !inputFailed_) {
-        SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
+    SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
+    // A synthesizer rendering offline keeps no time with the world: no voice could be placed in it.
+    if (playing && !scorer_->listening() && !inputFailed_ && host && !host->offline()) {
         QString error;
-        if (scorer_->start(host ? host->sampleRate() : 44100, programDir_.isEmpty() ? 0.0 : CalibratedExtraMs(settingsPath()), &error)) {
+        if (scorer_->start(host->sampleRate(), programDir_.isEmpty() ? 0.0 : CalibratedExtraMs(settingsPath()), &error)) {
             guide_->setMessage({});
         } else {
             inputFailed_ = true;
