@@ -161,8 +161,16 @@ CalibrationResult Calibration::measure() const {
     std::vector<qint64> starts = voiceStarts_;
     std::nth_element(starts.begin(), starts.begin() + static_cast<long>(starts.size() / 2), starts.end());
     const qint64 voiceStart = starts[starts.size() / 2];
+    // When the first frame sent would be heard, from every chunk (the median rides out the
+    // reports of a stream that is just starting).
+    std::vector<qint64> firsts;
+    firsts.reserve(heard_.size());
+    for (const SynthHost::HeardChunk& c : heard_)
+        firsts.push_back(c.heardNs - static_cast<qint64>(static_cast<double>(c.firstFrame - firstFrame) * 1e9 / rate));
+    std::nth_element(firsts.begin(), firsts.begin() + static_cast<long>(firsts.size() / 2), firsts.end());
+    const qint64 sentStart = firsts[firsts.size() / 2];
     // The clicks moved onto the input's timeline, where they should be if the reports are right.
-    const qint64 shift = static_cast<qint64>(static_cast<double>(heard_.front().heardNs - voiceStart) * rate / 1e9);
+    const qint64 shift = static_cast<qint64>(static_cast<double>(sentStart - voiceStart) * rate / 1e9);
     const size_t frames = voice_.size() / 2;
     std::vector<float> expected(frames, 0.0f), voice(frames);
     for (size_t i = 0; i < frames; ++i) {
