@@ -4,12 +4,11 @@
 #include <cstring>
 
 #include "pulseclient.h"
+#include "steadyclock.h"
 
 namespace cantavo {
 
 namespace {
-
-qint64 steadyNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // Asks the server for a source's description, with the loop locked; `name` null: the
 // server's default source.
@@ -112,7 +111,7 @@ public:
         // For a record stream the latency is how long ago the last frame read was captured.
         pa_usec_t usec = 0;
         int negative = 0;
-        const qint64 now = steadyNs();
+        const qint64 now = SteadyNs();
         if (pa_stream_get_latency(stream_, &usec, &negative) != 0) usec = 0;
         client_.unlock();
         latencyMs_ = negative ? 0.0 : static_cast<double>(usec) / 1000.0;

@@ -9,15 +9,12 @@
 
 #include "numbers.h"
 #include "songreader.h"
+#include "steadyclock.h"
 #include "tempomap.h"
 
 namespace cantavo {
 
 namespace {
-
-qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 bool isNote(const SongEvent& e) {
     const int kind = e.status & 0xF0;
@@ -132,7 +129,7 @@ double Sequencer::ticksToMs(double ticks) const {
 
 double Sequencer::positionTicks() const {
     if (state_ != State::Playing || appliedGeneration_.load() != commandGeneration_.load()) return static_cast<double>(heldTick_);
-    return std::clamp(heardTick(nowNs(), true), static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
+    return std::clamp(heardTick(SteadyNs(), true), static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
 }
 
 double Sequencer::ticksHeardAt(qint64 steadyNs) const {
@@ -445,7 +442,7 @@ void Sequencer::afterBlock(qint64 framesRendered) {
     pubNextTempo_.store(anchor_.nextTempo, std::memory_order_relaxed);
     pubSpeed_.store(anchor_.speed, std::memory_order_relaxed);
     pubRendered_.store(framesRendered, std::memory_order_relaxed);
-    pubWallNs_.store(nowNs(), std::memory_order_relaxed);
+    pubWallNs_.store(SteadyNs(), std::memory_order_relaxed);
     publishSeq_.store(seq + 2, std::memory_order_release);
     appliedGeneration_.store(appliedCommand_, std::memory_order_release);
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "audiooutput.h"
+#include "steadyclock.h"
 
 namespace cantavo {
 
@@ -227,7 +228,7 @@ void SynthHost::clockThread() {
             latencyFrames_.store(latency);
             if (heardOn_.load(std::memory_order_acquire)) {
                 // The output's latency runs to the last frame written.
-                const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+                const qint64 now = SteadyNs();
                 const qint64 first = framesRendered_.load() - kChunk;
                 keepHeard(interleaved.data(), first, now + static_cast<qint64>(latency - kChunk) * 1000000000 / sampleRate_);
             }

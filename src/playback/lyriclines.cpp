@@ -2,16 +2,12 @@
 
 namespace cantavo {
 
-QString SyllableText(const QString& lyric) {
-    return lyric.endsWith(QLatin1Char('-')) ? lyric.chopped(1) : lyric;
-}
-
 LyricLines BuildLineTable(const SongModel& song) {
     LyricLines t;
     t.lines << QString();
     for (int i = 1; i <= song.lyricCount; ++i) {
         const QString s = SyllableText(song.lyricText[i]);
-        if (s.startsWith(QLatin1Char('\\')) || s.startsWith(QLatin1Char('/'))) {
+        if (StartsLine(s)) {
             t.lines << QLatin1Char(' ') + s.mid(1);
         } else {
             t.lines.last() += s;

@@ -35,7 +35,4 @@ struct LyricLines {
 
 LyricLines BuildLineTable(const SongModel& song);
 
-// A syllable as shown: without its final "-".
-QString SyllableText(const QString& lyric);
-
 }  // namespace cantavo

@@ -5,17 +5,15 @@
 #include <QFile>
 
 #include <algorithm>
-#include <chrono>
 
 #include "audioinput.h"
 #include "delay.h"
 #include "sequencer.h"
+#include "steadyclock.h"
 
 namespace cantavo {
 
 namespace {
-
-qint64 steadyNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 void appendVarLen(QByteArray& b, quint32 v) {
     QByteArray rev;
@@ -94,7 +92,7 @@ bool Calibration::start(QString* error) {
     clicksDone_ = false;
     connect(clicks_.get(), &Sequencer::completed, this, [this] {
         clicksDone_ = true;
-        doneAtNs_ = steadyNs();
+        doneAtNs_ = SteadyNs();
     });
     host_.startHeardCapture();
     clicks_->play();
@@ -132,7 +130,7 @@ void Calibration::pump() {
         const qint64 last = static_cast<qint64>(before) + n - 1;
         voiceStarts_.push_back(lastNs - static_cast<qint64>(static_cast<double>(last) * 1e9 / host_.sampleRate()));
     }
-    if (clicksDone_ && steadyNs() - doneAtNs_ > static_cast<qint64>(kTailMs) * 1000000) finish();
+    if (clicksDone_ && SteadyNs() - doneAtNs_ > static_cast<qint64>(kTailMs) * 1000000) finish();
 }
 
 void Calibration::finish() {

@@ -10,9 +10,6 @@ namespace cantavo {
 
 namespace {
 
-// A syllable as the lyrics window shows it: without its final "-".
-QString syllable(const QString& lyric) { return lyric.endsWith(QLatin1Char('-')) ? lyric.chopped(1) : lyric; }
-
 // Walks the tempo map in either direction; both conversions share it so they are exact
 // inverses of each other.
 struct TempoWalk {
@@ -128,8 +125,8 @@ Melody BuildMelody(const SongModel& song, const SongEvents& events, int channel,
     std::vector<Span> spans;
     int number = 0;
     for (int i = 1; i <= song.lyricCount; ++i) {
-        const QString s = syllable(song.lyricText[i]);
-        const bool newLine = s.startsWith(QLatin1Char('\\')) || s.startsWith(QLatin1Char('/'));
+        const QString s = SyllableText(song.lyricText[i]);
+        const bool newLine = StartsLine(s);
         if (newLine) ++number;
         const qint64 t = song.lyricTick[i];
         if (spans.empty() || spans.back().number != number) spans.push_back({number, QString(), t, t});

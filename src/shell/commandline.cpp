@@ -42,8 +42,7 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
         if (file.open(QIODevice::ReadOnly)) {
             const QByteArray contents = file.readAll();
             // The live key, tempo and mix the player remembers for this song, if any.
-            const QString dir = ProgramDirectory();
-            const SongMemory memory(PreferencesPath(dir, QDir(dir) != QDir(QCoreApplication::applicationDirPath()), QStringLiteral("song-live.txt")));
+            const SongMemory memory(ProgramFile(QStringLiteral("song-live.txt")));
             const QString kept = memory.recall(contents);
             const LiveSettings live = kept.isEmpty() ? LiveSettings{} : LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object());
             if (!kept.isEmpty()) facts[QStringLiteral("remembered")] = live.toJson();

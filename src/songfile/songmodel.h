@@ -101,4 +101,10 @@ struct SongModel {
     bool isTimeCodeDivision() const { return divisionHigh >= 0x80; }
 };
 
+// A syllable as the lyrics show it: without its final "-".
+inline QString SyllableText(const QString& lyric) { return lyric.endsWith(QLatin1Char('-')) ? lyric.chopped(1) : lyric; }
+
+// Whether a lyric starts a new line of the words ("\" or "/" before it).
+inline bool StartsLine(const QString& syllable) { return syllable.startsWith(QLatin1Char('\\')) || syllable.startsWith(QLatin1Char('/')); }
+
 }  // namespace cantavo

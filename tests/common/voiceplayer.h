@@ -2,7 +2,6 @@
 // A voice played into the sound server in step with a song, for the scoring tests and
 // benchmarks.
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -10,10 +9,9 @@
 #include <vector>
 
 #include "audiooutput.h"
+#include "steadyclock.h"
 
 namespace cantavo::test {
-
-inline qint64 steadyNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 // Plays a voice into the sound server on a thread of its own, placed so that its sample 0
 // is heard at `startNs` (set once the song's start is known): each block goes out where the
@@ -34,7 +32,7 @@ public:
     // the steady clock, NaN while it is not playing. Call it until it has (it is cheap after).
     void follow(const std::function<double(qint64)>& songMsAt) {
         if (startNs.load() != 0) return;
-        const qint64 now = steadyNs();
+        const qint64 now = SteadyNs();
         const double ms = songMsAt(now);
         if (!std::isnan(ms) && ms > 0) startNs = now - static_cast<qint64>(ms * 1e6);
     }
@@ -49,7 +47,7 @@ private:
             const qint64 start = startNs.load();
             std::fill(block.begin(), block.end(), 0.0f);
             if (start > 0) {
-                const double heardNs = static_cast<double>(steadyNs()) + out_->latencyFrames() * 1e9 / rate_;
+                const double heardNs = static_cast<double>(SteadyNs()) + out_->latencyFrames() * 1e9 / rate_;
                 const qint64 wanted = static_cast<qint64>((heardNs - static_cast<double>(start)) * rate_ / 1e9);
                 // Placed once; followed again only if the stream falls well away from the clock
                 // (the reported latency wavers by a few ms from block to block).
