@@ -143,6 +143,7 @@ Melody BuildMelody(const SongModel& song, const SongEvents& events, int channel,
         while (next < spans.size() && spans[next].last + window < raw[r].on) ++next;
         if (next == spans.size() || raw[r].on < spans[next].first - window) continue;
         if (!m.notes.empty() && m.notes.back().endTick > raw[r].on) m.notes.back().endTick = raw[r].on;
+        if (raw[r].off <= raw[r].on) continue;  // a note of no length cuts the one before, and is not sung
         if (m.lines.empty() || m.lines.back().number != spans[next].number) {
             MelodyLine line;
             line.number = spans[next].number;
@@ -158,24 +159,10 @@ Melody BuildMelody(const SongModel& song, const SongEvents& events, int channel,
         ++m.lines.back().noteCount;
         m.notes.push_back(n);
     }
-    std::vector<MelodyNote> kept;
     for (MelodyNote& n : m.notes) {
         n.startMs = m.msAtTick(static_cast<double>(n.startTick));
         n.endMs = m.msAtTick(static_cast<double>(n.endTick));
-        kept.push_back(n);
     }
-    // A note cut to nothing by the next one is dropped; the lines count again.
-    m.notes.clear();
-    for (MelodyLine& l : m.lines) l.noteCount = 0;
-    for (const MelodyNote& n : kept) {
-        if (n.endTick <= n.startTick) continue;
-        MelodyLine& l = m.lines[static_cast<size_t>(n.line)];
-        if (l.noteCount++ == 0) l.firstNote = static_cast<int>(m.notes.size());
-        m.notes.push_back(n);
-    }
-    m.lines.erase(std::remove_if(m.lines.begin(), m.lines.end(), [](const MelodyLine& l) { return l.noteCount == 0; }), m.lines.end());
-    for (size_t i = 0; i < m.lines.size(); ++i)
-        for (int k = 0; k < m.lines[i].noteCount; ++k) m.notes[static_cast<size_t>(m.lines[i].firstNote + k)].line = static_cast<int>(i);
     return m;
 }
 
