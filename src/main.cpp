@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #include "commandline.h"
@@ -14,6 +15,19 @@ QStringList argumentList(int argc, char** argv) {
     return list;
 }
 
+// A file name whose bytes are not UTF-8 cannot be named to Qt's file functions: it is said
+// here, instead of a "No such file" later about a file that exists.
+bool undecodableArgument(int argc, char** argv, QTextStream& err) {
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8(QByteArray(argv[i]));
+        if (!utf8.hasError()) continue;
+        err << text << ": the name is not valid UTF-8, so this program cannot open it; rename the file\n";
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -23,6 +37,7 @@ int main(int argc, char** argv) {
     {
         QTextStream out(stdout);
         QTextStream err(stderr);
+        if (undecodableArgument(argc, argv, err)) return 2;
         request = cantavo::ParseCommandLine(argumentList(argc, argv), out, err);
         if (request.action == cantavo::CommandLineRequest::Action::Exit) return request.exitStatus;
         if (request.action != cantavo::CommandLineRequest::Action::Window) {

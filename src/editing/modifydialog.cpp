@@ -207,9 +207,8 @@ void ModifyDialog::PrepareModify() {
     repaint();
 
     view_.setWaitCursor(true);
-    QFile file(sourcePath_);
-    chunks_ = file.open(QIODevice::ReadOnly) ? ReadSongChunks(file.readAll()) : SongChunks{};
-    file.close();
+    QByteArray bytes;
+    chunks_ = ReadInputFile(sourcePath_, kMaxSongBytes, &bytes, nullptr) ? ReadSongChunks(bytes) : SongChunks{};
     view_.setWaitCursor(false);
     if (!chunks_.ok) {
         chunks_ = SongChunks{};

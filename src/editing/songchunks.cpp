@@ -154,4 +154,12 @@ SongChunks ReadSongChunks(const QByteArray& file) {
     return s;
 }
 
+QString SongChunksProblem(const QByteArray& file) {
+    if (file.isEmpty()) return QStringLiteral("the file is empty");
+    if (!file.startsWith("MThd")) return QStringLiteral("not a MIDI file (it does not start with \"MThd\")");
+    if (file.size() < 14) return QStringLiteral("cut off inside its MIDI header");
+    if (byteAt(file, 11) == 0) return QStringLiteral("its MIDI header announces no track");
+    return QStringLiteral("no track chunk (\"MTrk\") was found in it");
+}
+
 }  // namespace cantavo

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
 namespace cantavo {
 
@@ -26,6 +27,8 @@ struct SongChunks {
 };
 
 SongChunks ReadSongChunks(const QByteArray& file);
+// Why ReadSongChunks found nothing to hold, in words: "not a MIDI file", ...
+QString SongChunksProblem(const QByteArray& file);
 
 // One step of the walk over a chunk's events.
 struct ChunkEvent {

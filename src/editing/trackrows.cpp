@@ -1,6 +1,6 @@
 #include "trackrows.h"
 
-#include <QFile>
+#include "atomicfile.h"
 
 #include "gmnames.h"
 
@@ -29,11 +29,13 @@ QList<TrackRow> TrackRows(const SongChunks& song, const SongEncoding& encoding) 
 }
 
 QString ModifySongFile(const ModifyRequest& request) {
-    QFile in(request.song);
-    if (!in.open(QIODevice::ReadOnly)) return request.song + QStringLiteral(": ") + in.errorString();
-    const SongChunks song = ReadSongChunks(in.readAll());
-    in.close();
-    if (!song.ok) return QStringLiteral("ERROR");
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(request.song, kMaxSongBytes, &bytes, &why)) return request.song + QStringLiteral(": ") + why;
+    const SongChunks song = ReadSongChunks(bytes);
+    if (!song.ok) return request.song + QStringLiteral(": ") + SongChunksProblem(bytes);
+    const QString refused = OutputFileProblem(request.out);
+    if (!refused.isEmpty()) return request.out + QStringLiteral(": ") + refused;
     QList<TrackEdit> edits;
     for (const HeldChunk& c : song.chunks) edits << EditFor(AnalyseTrack(c.bytes, kAnalysedKeepChannel));
     const auto track = [&](int n) { return n >= 1 && n <= edits.size(); };

@@ -2,14 +2,13 @@
 
 #include <QCoreApplication>
 
-#include <sndfile.h>
-
 #include <cmath>
 #include <ctime>
 #include <vector>
 
 #include "sequencer.h"
 #include "synthhost.h"
+#include "wavewriter.h"
 
 namespace cantavo {
 
@@ -29,12 +28,14 @@ RenderResult RenderSongToWave(const QString& songPath, const QString& wavePath, 
     info.samplerate = sampleRate;
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* out = sf_open(wavePath.toLocal8Bit().constData(), SFM_WRITE, &info);
-    if (!out) {
-        r.error = QStringLiteral("Cannot write %1: %2").arg(wavePath, QString::fromUtf8(sf_strerror(nullptr)));
+    WaveWriter out;
+    const auto cannotWrite = [&](const QString& why) {
+        r.error = QStringLiteral("Cannot write %1: %2").arg(wavePath, why);
         return r;
-    }
-    sf_command(out, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    };
+    QString why;
+    if (!out.open(wavePath, info, &why)) return cannotWrite(why);
+    sf_command(out.handle(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
     constexpr int kChunk = 4096;
     std::vector<float> buffer(kChunk * 2);
@@ -42,24 +43,25 @@ RenderResult RenderSongToWave(const QString& songPath, const QString& wavePath, 
     seq.play();
     // The song first, then its tail until a quarter second of silence (at most ten seconds).
     const qint64 songLimit = static_cast<qint64>((seq.lengthMs() / 1000.0 + 600) * sampleRate);
-    while (!seq.reachedEnd() && frames < songLimit) {
+    bool writing = true;
+    while (writing && !seq.reachedEnd() && frames < songLimit) {
         host->render(kChunk, buffer.data());
-        sf_writef_float(out, buffer.data(), kChunk);
+        writing = out.writeFloat(buffer.data(), kChunk);
         frames += kChunk;
     }
     r.songMs = frames * 1000.0 / sampleRate;
     qint64 quiet = 0, tail = 0;
-    while (quiet < sampleRate / 4 && tail < 10LL * sampleRate) {
+    while (writing && quiet < sampleRate / 4 && tail < 10LL * sampleRate) {
         host->render(kChunk, buffer.data());
         float peak = 0;
         for (float v : buffer) peak = std::max(peak, std::fabs(v));
         quiet = peak < 1e-4f ? quiet + kChunk : 0;
-        sf_writef_float(out, buffer.data(), kChunk);
+        writing = out.writeFloat(buffer.data(), kChunk);
         frames += kChunk;
         tail += kChunk;
     }
-    sf_close(out);
     seq.close();
+    if (!out.commit(&why)) return cannotWrite(why);
     r.renderedMs = frames * 1000.0 / sampleRate;
     r.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     r.ok = true;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "atomicfile.h"
 #include "numbers.h"
 #include "songreader.h"
 #include "steadyclock.h"
@@ -34,12 +35,12 @@ Sequencer::~Sequencer() { close(); }
 
 bool Sequencer::open(const QString& path, QString* error) {
     close();
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot open %1: %2").arg(path, f.errorString());
+    QByteArray data;
+    QString why;
+    if (!ReadInputFile(path, kMaxSongBytes, &data, &why)) {
+        if (error) *error = QStringLiteral("Cannot open %1: %2").arg(path, why);
         return false;
     }
-    const QByteArray data = f.readAll();
     song_.clear();
     const LoadResult r = LoadSongData(data, path, song_);
     if (r.status == LoadStatus::NotMidiFile || r.status == LoadStatus::ReadFailed) {

@@ -1,9 +1,13 @@
 #include "takerecorder.h"
 
+#include <QFile>
+
 #include <samplerate.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 
 #include "audioinput.h"
@@ -36,6 +40,12 @@ void keepLast(std::vector<qint64>& v, qint64 value, size_t most) {
 TakeRecorder::TakeRecorder(WaveFormat format, SynthHost* music)
     : format_(format), music_(music && !music->offline() ? music : nullptr), rate_(music_ ? music_->sampleRate() : 44100) {}
 
+void TakeRecorder::noteSpoolFailure() {
+    // The system's reason ("No space left on device") says more than the library's.
+    const int e = errno;
+    spoolProblem_ = e != 0 ? QString::fromLocal8Bit(std::strerror(e)) : QString::fromUtf8(sf_strerror(spool_));
+}
+
 TakeRecorder::~TakeRecorder() {
     if (music_) music_->stopHeardCapture();
     if (spool_) sf_close(spool_);
@@ -64,12 +74,12 @@ bool TakeRecorder::start(const QByteArray& kept, const QString& spoolPath, QStri
         info.samplerate = format_.rate;
         info.channels = format_.channels;
         info.format = SF_FORMAT_WAV | (format_.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-        spool_ = sf_open(spoolPath.toLocal8Bit().constData(), SFM_WRITE, &info);
+        spool_ = sf_open(QFile::encodeName(spoolPath).constData(), SFM_WRITE, &info);
         if (spool_) {
             // The header is rewritten with every write, so the file is whole whenever we stop.
             sf_command(spool_, SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
-            if (!kept.isEmpty() && sf_write_raw(spool_, kept.constData(), kept.size()) != kept.size())
-                spoolProblem_ = QString::fromUtf8(sf_strerror(spool_));
+            errno = 0;
+            if (!kept.isEmpty() && sf_write_raw(spool_, kept.constData(), kept.size()) != kept.size()) noteSpoolFailure();
         } else {
             spoolProblem_ = QString::fromUtf8(sf_strerror(nullptr));
         }
@@ -195,9 +205,10 @@ void TakeRecorder::appendConverted(const float* frames, long count, QByteArray& 
         }
     }
     take.append(reinterpret_cast<const char*>(bytes_.data()), static_cast<qsizetype>(bytes_.size()));
+    errno = 0;
     if (spool_ && !bytes_.empty() && spoolProblem_.isEmpty() &&
         sf_write_raw(spool_, bytes_.data(), static_cast<sf_count_t>(bytes_.size())) != static_cast<sf_count_t>(bytes_.size()))
-        spoolProblem_ = QString::fromUtf8(sf_strerror(spool_));
+        noteSpoolFailure();
 }
 
 

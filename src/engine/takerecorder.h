@@ -74,6 +74,7 @@ private:
     SRC_STATE* resampler_ = nullptr;
     QString error_;
     QString spoolProblem_;
+    void noteSpoolFailure();
     QString inputDescription_;
 
     std::vector<float> voice_;     // frames from base_ on, as captured

@@ -6,18 +6,18 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QThread>
 
 #include <SDL2/SDL.h>
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <cmath>
 #include <mutex>
 #include <vector>
+
+#include "atomicfile.h"
+#include "wavewriter.h"
 
 namespace cantavo {
 
@@ -68,8 +68,13 @@ WaveDevice::~WaveDevice() { close(); }
 
 bool WaveDevice::open(const QString& path, QString* error) {
     close();
+    const QString problem = InputFileProblem(path, kMaxSoundBytes);
+    if (!problem.isEmpty()) {
+        if (error) *error = QStringLiteral("Invalid file name: %1 (%2)").arg(path, problem);
+        return false;
+    }
     SF_INFO info{};
-    SNDFILE* f = sf_open(path.toLocal8Bit().constData(), SFM_READ, &info);
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!f) {
         if (error) *error = QStringLiteral("Invalid file name: %1 (%2)").arg(path, QString::fromUtf8(sf_strerror(nullptr)));
         return false;
@@ -214,6 +219,7 @@ bool WaveDevice::record(QString* error) {
     stop();
     take_.truncate(position_);
     recordingProblem_.clear();
+    spoolProblem_.clear();
     // Recording again on the take writes its spool again from the start.
     if (spool_.isEmpty()) spool_ = newSpoolPath();
     recorder_ = std::make_unique<TakeRecorder>(format_, music_);
@@ -253,6 +259,7 @@ void WaveDevice::pump() {
 void WaveDevice::finishRecording() {
     if (!recorder_) return;
     recorder_->finish(take_);
+    spoolProblem_ = recorder_->spoolProblem();
     recorder_.reset();
     position_ = take_.size();
 }
@@ -289,30 +296,17 @@ bool WaveDevice::save(const QString& path, QString* error) {
         if (error) *error = QStringLiteral("The wave file %1 could not be written: %2.").arg(QDir::toNativeSeparators(path), why);
         return false;
     };
-    // Written beside the target and renamed over it, so that a failure leaves the old file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
     SF_INFO info{};
     info.samplerate = format_.rate;
     info.channels = format_.channels;
     info.format = SF_FORMAT_WAV | (format_.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-    SNDFILE* f = sf_open_fd(file.handle(), SFM_WRITE, &info, SF_FALSE);
-    if (!f) {
-        file.cancelWriting();
-        return fail(QString::fromUtf8(sf_strerror(nullptr)));
-    }
+    WaveWriter file;
+    QString why;
     // The take's bytes are already the wave file's data: unsigned 8-bit or little-endian 16-bit.
     const sf_count_t bytes = take_.size() - take_.size() % format_.bytesPerFrame();
-    errno = 0;
-    const bool written = sf_write_raw(f, take_.constData(), bytes) == bytes;
-    const int writeErrno = errno;
-    const QString why = written ? QString() : QString::fromLocal8Bit(std::strerror(writeErrno != 0 ? writeErrno : EIO));
-    const bool closed = sf_close(f) == 0;
-    if (!written || !closed) {
-        file.cancelWriting();
-        return fail(written ? QStringLiteral("the file could not be completed") : why);
-    }
-    if (!file.commit()) return fail(file.errorString());
+    if (!file.open(path, info, &why)) return fail(why);
+    file.writeRaw(take_.constData(), bytes);
+    if (!file.commit(&why)) return fail(why);
     return true;
 }
 

@@ -62,6 +62,9 @@ public:
     const QString& inputDescription() const { return inputDescription_; }
     // Why the last recording stopped by itself (the input failed), or empty.
     const QString& recordingProblem() const { return recordingProblem_; }
+    // Why the take being recorded is not kept on disk as it comes (a full disk), or empty:
+    // the take is whole in memory, but would not outlive a crash.
+    const QString& spoolProblem() const { return spoolProblem_; }
 
     MediaMode mode() const;
     double lengthMs() const;
@@ -99,6 +102,7 @@ private:
     QString spool_;
     QString inputDescription_;
     QString recordingProblem_;
+    QString spoolProblem_;
 };
 
 // Plays a wave file to its end and returns (the compilation's sound entries).

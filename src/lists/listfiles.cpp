@@ -49,8 +49,14 @@ void ListWindow::OpenList() {
     const QString path = fileFor(QStringLiteral("Open List"), QStringLiteral("All files (*.*)|*.*|Karaoke files list (*.lst)|*.lst"), false);
     if (path.isEmpty()) return;
     setCursor(Qt::WaitCursor);
-    setRows(ReadListFile(path));
+    readList(path);
     unsetCursor();
+}
+
+void ListWindow::readList(const QString& path) {
+    QStringList problems;
+    setRows(ReadListFile(path, &problems));
+    tellProblems(QStringLiteral("Some of the list could not be read:\n"), problems);
 }
 
 void ListWindow::SaveList() {
@@ -60,19 +66,23 @@ void ListWindow::SaveList() {
         return;
     }
     const QString path = fileFor(QStringLiteral("Save List"), QStringLiteral("All files (*.*)|*.*|Karaoke files list (*.lst)|*.lst"), true);
-    if (!path.isEmpty()) writeFile(path, ListFileBytes(all));
+    if (path.isEmpty()) return;
+    QStringList leftOut;
+    const QByteArray bytes = ListFileBytes(all, &leftOut);
+    if (writeFile(path, bytes)) tellProblems(QStringLiteral("These songs could not be written in the list and were left out of it:\n"), leftOut);
 }
 
 void ListWindow::OpenCompilation() {
     if (!compilation->toPlainText().isEmpty() && !view_.askYesNo(QStringLiteral("Clear Compilation"))) return;
     const QString path = fileFor(QStringLiteral("Open Compilation"), QStringLiteral("All files (*.*)|*.*|Compilations (*.cpl)|*.cpl"), false);
     if (path.isEmpty()) return;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        view_.showWarning(QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(path), f.errorString()));
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(path, kMaxTextBytes, &bytes, &why)) {
+        view_.showWarning(QStringLiteral("%1 could not be read: %2").arg(QDir::toNativeSeparators(path), why));
         return;
     }
-    compilation->setPlainText(DecodeTextFile(f.readAll()).remove(QLatin1Char('\r')));
+    compilation->setPlainText(DecodeTextFile(bytes).remove(QLatin1Char('\r')));
 }
 
 void ListWindow::SaveCompilation() {

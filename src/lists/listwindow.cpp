@@ -219,7 +219,7 @@ void ListWindow::Present() {
     panes->refresh();
     if (!loaded_) {
         loaded_ = true;
-        if (rows().isEmpty() && QFileInfo::exists(defaultListPath)) setRows(ReadListFile(defaultListPath));
+        if (rows().isEmpty() && QFileInfo::exists(defaultListPath)) readList(defaultListPath);
     }
     show();
     raise();
@@ -280,8 +280,8 @@ void ListWindow::AddToList() {
     QStringList leftOut;
     for (const QString& file : panes->selectedFiles()) {
         QString why;
-        if (!FitsInList(file)) {
-            leftOut << file + QStringLiteral(": a double quote in its name cannot be kept in a list");
+        if (const QString problem = ListNameProblem(file); !problem.isEmpty()) {
+            leftOut << file + QStringLiteral(": ") + problem;
         } else if (std::optional<SongRow> row = CatalogueSong(file, &why)) {
             added << *row;
         } else {
@@ -319,10 +319,14 @@ void ListWindow::scanFinished(const QList<SongRow>& rows, const QStringList& lef
 }
 
 void ListWindow::tellLeftOut(const QStringList& leftOut) {
-    if (leftOut.isEmpty()) return;
-    QStringList shown = leftOut.mid(0, 20);
-    if (leftOut.size() > 20) shown << QStringLiteral("... and %1 more").arg(leftOut.size() - 20);
-    view_.showWarning(QStringLiteral("These files were not added to the list:\n") + shown.join(QLatin1Char('\n')));
+    tellProblems(QStringLiteral("These files were not added to the list:\n"), leftOut);
+}
+
+void ListWindow::tellProblems(const QString& heading, const QStringList& problems) {
+    if (problems.isEmpty()) return;
+    QStringList shown = problems.mid(0, 20);
+    if (problems.size() > 20) shown << QStringLiteral("... and %1 more").arg(problems.size() - 20);
+    view_.showWarning(heading + shown.join(QLatin1Char('\n')));
 }
 
 void ListWindow::ClearList() {

@@ -102,6 +102,8 @@ private:
     void previewSong(const QString& path);
     void scanFinished(const QList<SongRow>& rows, const QStringList& leftOut);
     void tellLeftOut(const QStringList& leftOut);
+    void tellProblems(const QString& heading, const QStringList& problems);
+    void readList(const QString& path);
     void editCommand(int which);
     // A file dialog; empty when cancelled. Saving asks before writing over a file.
     QString fileFor(const QString& title, const QString& filter, bool save);

@@ -7,11 +7,14 @@
 
 #include <QThread>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <thread>
 #include <vector>
 
 #include "atomicfile.h"
+#include "chartable.h"
 #include "numbers.h"
 #include "songreader.h"
 #include "tempomap.h"
@@ -22,7 +25,24 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString noQuotes(QString text) { return text.replace(QLatin1Char('"'), QLatin1Char('\'')); }
+// What a field of a list line cannot hold; empty when it can hold `text`.
+QString fieldProblem(const QString& text) {
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"')) return QStringLiteral("a double quote");
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) return QStringLiteral("a line break");
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return QStringLiteral("a control character");
+    }
+    return {};
+}
+
+// A song's own texts go into a list with what the format cannot hold replaced.
+QString noQuotes(QString text) {
+    for (QChar& c : text) {
+        if (c == QLatin1Char('"')) c = QLatin1Char('\'');
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.isSurrogate()) c = QLatin1Char(' ');
+    }
+    return text;
+}
 
 bool isKaraokeFileName(const QString& name) {
     for (const char* ext : {".kar", ".mid", ".midi"})
@@ -81,40 +101,63 @@ bool ParseListLine(const QString& line, SongRow& row) {
     return true;
 }
 
-QList<SongRow> ParseListText(const QString& text) {
+QList<SongRow> ParseListText(const QString& text, QStringList* problems) {
     QList<SongRow> rows;
+    int number = 0;
     for (QString line : text.split(QLatin1Char('\n'))) {
+        ++number;
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
         if (line.trimmed().isEmpty()) continue;
         SongRow row;
-        if (!ParseListLine(line, row)) break;  // a line that cannot be read ends the reading
-        rows << row;
+        if (ParseListLine(line, row)) rows << row;
+        else if (problems) *problems << QStringLiteral("line %1 cannot be read").arg(number);
     }
     return rows;
 }
 
-QByteArray ListFileBytes(const QList<SongRow>& rows) {
+QByteArray ListFileBytes(const QList<SongRow>& rows, QStringList* leftOut) {
     QString text;
-    for (const SongRow& r : rows) text += ListLine(r) + kCrLf;
+    for (const SongRow& r : rows) {
+        // Title and author come from the song; what the format cannot hold in them is replaced.
+        QString problem = ListNameProblem(r.fullPath());
+        for (const QString& field : {r.length, r.title, r.author})
+            if (problem.isEmpty() && !fieldProblem(field).isEmpty()) problem = QStringLiteral("its title or author cannot be kept in a list");
+        if (problem.isEmpty()) text += ListLine(r) + kCrLf;
+        else if (leftOut) *leftOut << r.fullPath() + QStringLiteral(": ") + problem;
+    }
     return text.toUtf8();
 }
 
-QList<SongRow> ReadListFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return ParseListText(DecodeTextFile(f.readAll()));
+QList<SongRow> ReadListFile(const QString& path, QStringList* problems) {
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(path, kMaxTextBytes, &bytes, &why)) {
+        if (problems) *problems << path + QStringLiteral(": ") + why;
+        return {};
+    }
+    QStringList lines;
+    const QList<SongRow> rows = ParseListText(DecodeTextFile(bytes), &lines);
+    if (problems)
+        for (const QString& l : lines) *problems << path + QStringLiteral(": ") + l;
+    return rows;
 }
 
-bool FitsInList(const QString& fullPath) { return !fullPath.contains(QLatin1Char('"')); }
+QString ListNameProblem(const QString& fullPath) {
+    const QString problem = fieldProblem(fullPath);
+    if (!problem.isEmpty()) return QStringLiteral("%1 in its name cannot be kept in a list").arg(problem);
+    for (const QChar c : fullPath)
+        if (c == QChar::ReplacementCharacter || c.isSurrogate())
+            return QStringLiteral("its name is not valid UTF-8, so it cannot be kept in a list (rename the file)");
+    return {};
+}
+
+bool FitsInList(const QString& fullPath) { return ListNameProblem(fullPath).isEmpty(); }
 
 std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why) {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (why) *why = file.errorString();
-        return std::nullopt;
-    }
+    QByteArray bytes;
+    if (!ReadInputFile(filePath, kMaxSongBytes, &bytes, why)) return std::nullopt;
     SongModel song;
-    const LoadResult r = LoadSongData(file.readAll(), filePath, song);
+    const LoadResult r = LoadSongData(bytes, filePath, song);
     if (r.status == LoadStatus::NotMidiFile || r.status == LoadStatus::ReadFailed) {
         if (why) *why = r.status == LoadStatus::NotMidiFile ? QStringLiteral("not a MIDI file") : r.message;
         return std::nullopt;
@@ -139,7 +182,32 @@ std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why) {
     return row;
 }
 
-QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel) {
+namespace {
+
+// Karaoke files whose names are not UTF-8: Qt cannot name them, so its listings pass them
+// over in silence. They are found here, byte by byte, to be named in what is left out.
+void findUndecodableNames(const QString& folder, QStringList& found, const std::atomic_bool* cancel) {
+    QStringList dirs{folder};
+    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+    while (it.hasNext() && !(cancel && cancel->load())) dirs << it.next();
+    for (const QString& dir : dirs) {
+        DIR* d = ::opendir(QFile::encodeName(dir).constData());
+        if (!d) continue;
+        while (const dirent* e = ::readdir(d)) {
+            const QByteArray name(e->d_name);
+            if (IsValidUtf8(name, nullptr)) continue;
+            const QByteArray lower = name.toLower();
+            if (lower.endsWith(".kar") || lower.endsWith(".mid") || lower.endsWith(".midi"))
+                found << QDir(dir).filePath(QString::fromUtf8(name)) +
+                             QStringLiteral(": its name is not valid UTF-8, so it cannot be opened (rename the file)");
+        }
+        ::closedir(d);
+    }
+}
+
+}  // namespace
+
+QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel, QStringList* undecodable) {
     struct Found {
         QString folder;
         QString name;
@@ -153,6 +221,7 @@ QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool*
             const QFileInfo info = it.fileInfo();
             if (isKaraokeFileName(info.fileName())) found.push_back({info.absolutePath(), info.fileName()});
         }
+        if (undecodable) findUndecodableNames(folder, *undecodable, cancel);
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         const int byFolder = a.folder.compare(b.folder, Qt::CaseInsensitive);
@@ -167,7 +236,8 @@ QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool*
 
 QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut, const std::atomic_bool* cancel,
                                 const std::function<void(int, int)>& progress) {
-    const QStringList files = FindKaraokeFiles(folders, cancel);
+    QStringList undecodable;
+    const QStringList files = FindKaraokeFiles(folders, cancel, &undecodable);
     const int total = static_cast<int>(files.size());
     // Songs are read by as many threads as there are cores, each taking the next file; every
     // result has its own slot, so the rows keep the files' order. Only the first thread
@@ -179,8 +249,8 @@ QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut
         for (int i = next++; i < total; i = next++) {
             if (cancel && cancel->load()) break;
             const size_t k = static_cast<size_t>(i);
-            if (!FitsInList(files[i])) reasons[k] = QStringLiteral("a double quote in its name cannot be kept in a list");
-            else found[k] = CatalogueSong(files[i], &reasons[k]);
+            reasons[k] = ListNameProblem(files[i]);
+            if (reasons[k].isEmpty()) found[k] = CatalogueSong(files[i], &reasons[k]);
             const int now = ++done;
             if (reports && progress) progress(now, total);
         }
@@ -197,6 +267,7 @@ QList<SongRow> CatalogueFolders(const QStringList& folders, QStringList* leftOut
         if (found[k]) rows << std::move(*found[k]);
         else if (!reasons[k].isEmpty() && leftOut) *leftOut << files[i] + QStringLiteral(": ") + reasons[k];
     }
+    if (leftOut) *leftOut << undecodable;
     return rows;
 }
 

@@ -28,14 +28,19 @@ struct SongRow {
 QString ListLine(const SongRow& row);
 // Reads one line; false when it does not hold five quoted fields.
 bool ParseListLine(const QString& line, SongRow& row);
-// The rows of a list file's text, up to the first line that cannot be read.
-QList<SongRow> ParseListText(const QString& text);
-// A list file: one line per row, UTF-8, each line ended by CR LF.
-QByteArray ListFileBytes(const QList<SongRow>& rows);
-// Reads a list file; empty when it cannot be read.
-QList<SongRow> ReadListFile(const QString& path);
+// The rows of a list file's text. A line that cannot be read is passed over and named in
+// `problems` ("line 7 cannot be read"); the rows after it are still read.
+QList<SongRow> ParseListText(const QString& text, QStringList* problems = nullptr);
+// A list file: one line per row, UTF-8, each line ended by CR LF. A row the format cannot
+// hold (see ListNameProblem) is left out and named in `leftOut` as "path: reason".
+QByteArray ListFileBytes(const QList<SongRow>& rows, QStringList* leftOut = nullptr);
+// Reads a list file; `problems` gets what could not be read, the file itself included
+// ("SONGS.lst: it is a folder, not a file"), each naming the file.
+QList<SongRow> ReadListFile(const QString& path, QStringList* problems = nullptr);
 
-// A file name or folder with a double quote cannot be written in a list line.
+// Why a song's file name or folder cannot be written in a list line (a double quote, a line
+// break or another control character, bytes that were not UTF-8); empty when it can.
+QString ListNameProblem(const QString& fullPath);
 bool FitsInList(const QString& fullPath);
 
 // The catalogue row of one song file, from the song reader: the title as the main window
@@ -45,7 +50,9 @@ std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why = nul
 
 // Every karaoke file (".kar", ".mid", ".midi", any case) under the folders, sorted by folder
 // and name. `cancel` stops the search early; what was found stays.
-QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel = nullptr);
+// Karaoke files whose names are not UTF-8 cannot be opened: they go to `undecodable`, each as
+// "path: reason".
+QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool* cancel = nullptr, QStringList* undecodable = nullptr);
 
 // `cantavo --catalogue`: the rows of the songs under the folders, in order; files left out go
 // to `leftOut` as "path: reason". The songs are read on one thread per core; `progress` is

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "atomicfile.h"
+
 namespace cantavo {
 
 LyricsSurface::LyricsSurface(QWidget* parent) : QWidget(parent) {
@@ -33,7 +35,7 @@ bool LyricsSurface::setBackBitmap(const QString& path) {
         return true;
     }
     QPixmap p;
-    if (!p.load(path)) return false;
+    if (!InputFileProblem(path, kMaxPictureBytes).isEmpty() || !p.load(path)) return false;
     bitmap_ = p;
     bitmapPath_ = path;
     update();

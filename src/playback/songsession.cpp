@@ -7,6 +7,7 @@
 #include "lyricswindow.h"
 #include "mci.h"
 #include "mediacontrol.h"
+#include "atomicfile.h"
 #include "numbers.h"
 #include "songfacts.h"
 #include "songreader.h"
@@ -203,13 +204,10 @@ bool SongSession::OpenSong(const QString& path) {
     ViewReporter reporter(view_, *this);
     // The contents are read here once: they also name the encoding chosen for this song.
     // A file that cannot be read goes to the reader, which says why.
-    QFile file(path);
     contents_.clear();
-    const LoadResult r = file.open(QIODevice::ReadOnly) ? [&] {
-        contents_ = file.readAll();
-        return LoadSongData(contents_, path, song, &reporter, encodingMemory.recall(contents_));
-    }()
-                                                        : LoadSongFile(path, song, &reporter);
+    const LoadResult r = ReadInputFile(path, kMaxSongBytes, &contents_, nullptr)
+                             ? LoadSongData(contents_, path, song, &reporter, encodingMemory.recall(contents_))
+                             : LoadSongFile(path, song, &reporter);
     if (r.status == LoadStatus::NotMidiFile) {
         // The reader has told the user and closed the song: opening it further would only
         // add a second message about the same file.
@@ -265,16 +263,19 @@ bool SongSession::OpenSong(const QString& path) {
 }
 
 QString SongSession::ChosenEncoding() const {
-    QFile file(songPath);
-    return loaded_ && file.open(QIODevice::ReadOnly) ? encodingMemory.recall(file.readAll()) : QString();
+    QByteArray data;
+    return loaded_ && ReadInputFile(songPath, kMaxSongBytes, &data, nullptr) ? encodingMemory.recall(data) : QString();
 }
 
 bool SongSession::ChooseEncoding(const QString& name) {
     if (!loaded_) return false;
-    QFile file(songPath);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    QByteArray data;
     QString error;
-    if (!encodingMemory.remember(file.readAll(), name, &error)) view_.showWarning(error);
+    if (!ReadInputFile(songPath, kMaxSongBytes, &data, &error)) {
+        view_.showWarning(QStringLiteral("%1 could not be read: %2").arg(songPath, error));
+        return false;
+    }
+    if (!encodingMemory.remember(data, name, &error)) view_.showWarning(error);
     // The song is read again in the chosen encoding, from the start.
     const QString path = songPath;
     songReady = OpenSong(path) ? 1 : 0;

@@ -94,10 +94,13 @@ bool PrintDialog::PrintFile() {
         if (showWarning) showWarning(QStringLiteral("Please select the text file to be printed"));
         return false;
     }
-    QFile file(printFilePath_);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QString text = DecodeTextFile(file.readAll());
-    file.close();
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(printFilePath_, kMaxTextBytes, &bytes, &why)) {
+        if (showWarning) showWarning(QStringLiteral("%1 could not be read: %2").arg(printFilePath_, why));
+        return false;
+    }
+    const QString text = DecodeTextFile(bytes);
     QPrinter printer;
     const bool ready = setupPrinter ? setupPrinter(printer) : QPrintDialog(&printer, this).exec() == QDialog::Accepted;
     if (!ready) return false;

@@ -38,9 +38,8 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
         facts[QStringLiteral("trackCount")] = song.trackCount;
         // The modification dialog's track list, as --modify numbers the tracks.
         QJsonArray tracks;
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            const QByteArray contents = file.readAll();
+        QByteArray contents;
+        if (ReadInputFile(path, kMaxSongBytes, &contents, nullptr)) {
             // The live key, tempo and mix the player remembers for this song, if any.
             const SongMemory memory(ProgramFile(QStringLiteral("song-live.txt")));
             const QString kept = memory.recall(contents);
@@ -79,6 +78,26 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
     return 0;
 }
 
+namespace {
+
+// Writes an output file, or says in one line which file and why not. 0 or 2.
+int writeOutput(const QString& path, const QByteArray& bytes, QTextStream& err) {
+    QString error;
+    if (WriteFileAtomically(path, bytes, &error)) return 0;
+    err << path << ": " << error << "\n";
+    return 2;
+}
+
+// Refuses an output that is not a regular file before any work is done for it.
+bool outputRefused(const QString& path, QTextStream& err) {
+    const QString problem = OutputFileProblem(path);
+    if (problem.isEmpty()) return false;
+    err << path << ": " << problem << "\n";
+    return true;
+}
+
+}  // namespace
+
 int WriteCatalogue(const QStringList& folders, const QString& list, QTextStream& err) {
     for (const QString& folder : folders) {
         if (!QFileInfo(folder).isDir()) {
@@ -86,37 +105,28 @@ int WriteCatalogue(const QStringList& folders, const QString& list, QTextStream&
             return 2;
         }
     }
+    if (outputRefused(list, err)) return 2;
     QStringList leftOut;
     const QList<SongRow> rows = CatalogueFolders(folders, &leftOut);
+    const QByteArray bytes = ListFileBytes(rows, &leftOut);
     for (const QString& line : leftOut) err << line << "\n";
-    if (rows.isEmpty()) {
+    if (bytes.isEmpty()) {
         err << "No songs found: " << list << " was not written\n";
         return 2;
     }
-    QString error;
-    if (!WriteFileAtomically(list, ListFileBytes(rows), &error)) {
-        err << list << ": " << error << "\n";
-        return 2;
-    }
-    return 0;
+    return writeOutput(list, bytes, err);
 }
 
 int WriteReport(const QString& list, const QString& report, QTextStream& err) {
-    if (!QFileInfo(list).isFile()) {
-        err << list << ": not found\n";
-        return 2;
-    }
-    const QList<SongRow> rows = ReadListFile(list);
+    if (outputRefused(report, err)) return 2;
+    QStringList problems;
+    const QList<SongRow> rows = ReadListFile(list, &problems);
+    for (const QString& line : problems) err << line << "\n";
     if (rows.isEmpty()) {
-        err << list << ": List is Empty\n";
+        if (problems.isEmpty()) err << list << ": List is Empty (no line of it holds a song)\n";
         return 2;
     }
-    QString error;
-    if (!WriteFileAtomically(report, ReportBytes(rows, QDateTime::currentDateTime()), &error)) {
-        err << report << ": " << error << "\n";
-        return 2;
-    }
-    return 0;
+    return writeOutput(report, ReportBytes(rows, QDateTime::currentDateTime()), err);
 }
 
 int RenderSong(const QString& song, const QString& wave, const QString& soundFont, QTextStream& out, QTextStream& err) {
@@ -165,6 +175,14 @@ int PlaySong(const QString& song, double seconds, const QString& soundFont, QTex
 
 namespace {
 
+// A finite number within [low, high]: nan, inf and overflowing values are refused here, before
+// they reach a timer or a header.
+bool readNumber(const QString& text, double low, double high, double& value) {
+    bool ok = false;
+    value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) && value >= low && value <= high;
+}
+
 bool readInt(const QString& text, int low, int high, int& value) {
     bool ok = false;
     value = text.trimmed().toInt(&ok);
@@ -184,11 +202,8 @@ QString readModifySettings(const QCommandLineParser& parser, const QList<QComman
         return QStringLiteral("--transpose needs a whole number of half tones, -127..127");
     if (parser.isSet(keepChannel) && !readInt(parser.value(keepChannel), 0, 16, m.settings.keepChannel))
         return QStringLiteral("--keep-channel needs a MIDI channel 1..16 (0: none)");
-    if (parser.isSet(tempo)) {
-        bool ok = false;
-        m.settings.tempoPercent = parser.value(tempo).toDouble(&ok);
-        if (!ok) return QStringLiteral("--tempo needs a percentage");
-    }
+    if (parser.isSet(tempo) && !readNumber(parser.value(tempo), -100, 10000, m.settings.tempoPercent))
+        return QStringLiteral("--tempo needs a percentage, -100..10000");
     for (const QString& v : parser.values(volume)) {
         int channel = 0, percent = 0;
         if (!readPair(v, 1, 16, 0, 200, channel, percent)) return QStringLiteral("--volume needs CH=PCT, a channel 1..16 and 0..200 percent");
@@ -205,6 +220,13 @@ QString readModifySettings(const QCommandLineParser& parser, const QList<QComman
         m.patches << qMakePair(track, program);
     }
     return {};
+}
+
+constexpr int kMaxSeconds = 86400;
+
+// The parser names the program from the application object, which does not exist yet.
+QString helpText(const QCommandLineParser& parser) {
+    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("cantavo"));
 }
 
 }  // namespace
@@ -275,7 +297,7 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     for (const QCommandLineOption& o : modifySettings) parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("song"), QStringLiteral("A .kar or .mid song file to open."), QStringLiteral("[SONG]"));
     const auto usage = [&](const QString& message) {
-        err << message << "\n\n" << parser.helpText();
+        err << message << "\n\n" << helpText(parser);
         err.flush();
         request.action = CommandLineRequest::Action::Exit;
         request.exitStatus = 2;
@@ -283,7 +305,7 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     };
     if (!parser.parse(arguments)) return usage(parser.errorText());
     if (parser.isSet(help)) {
-        out << parser.helpText();
+        out << helpText(parser);
         return request;
     }
     if (parser.isSet(version)) {
@@ -300,12 +322,8 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
     if ((parser.isSet(difficulty) || parser.isSet(offset)) && !parser.isSet(score)) return usage(QStringLiteral("--difficulty and --offset go with --score"));
     if (parser.isSet(difficulty) && !ParseDifficulty(parser.value(difficulty), &request.difficulty))
         return usage(QStringLiteral("--difficulty is easy, normal or hard"));
-    if (parser.isSet(offset)) {
-        bool ok = false;
-        request.offsetMs = parser.value(offset).toDouble(&ok);
-        if (!ok || !std::isfinite(request.offsetMs) || std::fabs(request.offsetMs) > 60000)
-            return usage(QStringLiteral("--offset needs a number of milliseconds, within a minute either way"));
-    }
+    if (parser.isSet(offset) && !readNumber(parser.value(offset), -60000, 60000, request.offsetMs))
+        return usage(QStringLiteral("--offset needs a number of milliseconds, -60000..60000"));
     if ((parser.isSet(format) || parser.isSet(voiceOnly)) && !parser.isSet(record))
         return usage(QStringLiteral("--format and --voice-only go with --record"));
     if (parser.isSet(format)) {
@@ -323,11 +341,8 @@ CommandLineRequest ParseCommandLine(const QStringList& arguments, QTextStream& o
         if (parser.isSet(o) && !parser.isSet(modify)) return usage(QStringLiteral("--%1 goes with --modify").arg(o.names().constLast()));
     if (request.json && !parser.isSet(info) && !parser.isSet(score)) return usage(QStringLiteral("--json goes with --info or --score"));
     if (parser.isSet(seconds) && !parser.isSet(play) && !parser.isSet(record)) return usage(QStringLiteral("--seconds goes with --play or --record"));
-    if (parser.isSet(seconds)) {
-        bool ok = false;
-        request.seconds = parser.value(seconds).toDouble(&ok);
-        if (!ok || request.seconds <= 0) return usage(QStringLiteral("--seconds needs a number of seconds above 0"));
-    }
+    if (parser.isSet(seconds) && (!readNumber(parser.value(seconds), 0, kMaxSeconds, request.seconds) || request.seconds <= 0))
+        return usage(QStringLiteral("--seconds needs a number of seconds above 0, at most %1 (a day)").arg(kMaxSeconds));
     if (parser.isSet(modify)) {
         if (request.songs.size() != 1 || !parser.isSet(output)) return usage(QStringLiteral("--modify needs one song file and -o OUT"));
         const QString problem = readModifySettings(parser, {transpose, keepChannel, tempo, volume, mute, patch}, request.modify);

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 
+#include "atomicfile.h"
 #include "listwindow.h"
 #include "mainwindow.h"
 #include "mci.h"
@@ -104,8 +105,9 @@ bool MainWindow::playSound(const QString& path) {
     MediaControl& sounds = *panel_->sounds;
     sounds.setCommand(QStringLiteral("close"));
     sounds.setFileName(path);
-    if (!QFileInfo(path).isFile() || !sounds.setCommand(QStringLiteral("open")) || !sounds.setCommand(QStringLiteral("play"))) {
-        const QString why = QFileInfo(path).isFile() ? sounds.errorDetail() : QStringLiteral("file not found");
+    const QString problem = InputFileProblem(path, kMaxSoundBytes);
+    if (!problem.isEmpty() || !sounds.setCommand(QStringLiteral("open")) || !sounds.setCommand(QStringLiteral("play"))) {
+        const QString why = problem.isEmpty() ? sounds.errorDetail() : problem;
         statusBar()->showMessage(QStringLiteral("The sound %1 could not be played (%2)").arg(QFileInfo(path).fileName(), why), 8000);
         return false;
     }
@@ -135,12 +137,13 @@ void MainWindow::UserSoundButton(Qt::MouseButton button, int which) {
 }
 
 bool MainWindow::LoadCompilation(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showWarning(QStringLiteral("%1 could not be read: %2").arg(path, file.errorString()));
+    QByteArray bytes;
+    QString why;
+    if (!ReadInputFile(path, kMaxTextBytes, &bytes, &why)) {
+        showWarning(QStringLiteral("%1 could not be read: %2").arg(path, why));
         return false;
     }
-    const QString text = DecodeTextFile(file.readAll()).trimmed() + QStringLiteral("\r\n");
+    const QString text = DecodeTextFile(bytes).trimmed() + QStringLiteral("\r\n");
     compilationEntries = CompilationEntries(text);
     compilationCount = static_cast<int>(compilationEntries.size());
     compilationIndex = 0;

@@ -59,11 +59,9 @@ void MainWindow::SaveAs() {
         chosen = QFileInfo(chosen).absoluteFilePath();
         QDir::setCurrent(QFileInfo(chosen).absolutePath());
         if (QFileInfo::exists(chosen) && !askYesNo(QStringLiteral("Overwrite existing file?"))) continue;
-        QFile source(modified);
+        QByteArray bytes;
         QString error;
-        if (!source.open(QIODevice::ReadOnly)) {
-            error = source.errorString();
-        } else if (WriteFileAtomically(chosen, source.readAll(), &error)) {
+        if (ReadInputFile(modified, kMaxSongBytes, &bytes, &error) && WriteFileAtomically(chosen, bytes, &error)) {
             session_->songPath = SongSession::MakeBlankFreeCopy(chosen);
             session_->OpenAsCurrent(session_->songPath);
             return;

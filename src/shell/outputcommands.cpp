@@ -40,8 +40,9 @@ bool MainWindow::ExportLyrics(const QString& path) {
     // The title as its tags give it: a song without them starts with the line breaks.
     const SongModel& song = session_->song;
     const QString title = song.titleSource == TitleSource::Tags ? song.songTitle : QString();
-    if (!WriteFileAtomically(path, LyricsFileBytes(title, lyrics_->lyricsText()), nullptr)) {
-        showWarning(QStringLiteral("Can't close the file. Please correct the error and retry"));
+    QString why;
+    if (!WriteFileAtomically(path, LyricsFileBytes(title, lyrics_->lyricsText()), &why)) {
+        showWarning(QStringLiteral("Can't close the file. Please correct the error and retry\n\n%1: %2").arg(QDir::toNativeSeparators(path), why));
         return false;
     }
     return true;

@@ -3,12 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cmath>
 #include <limits>
 
+#include "atomicfile.h"
 #include "chartable.h"
 #include "numbers.h"
 
@@ -128,12 +128,12 @@ Preferences ParsePreferences(const QStringList& lines, const Preferences& d) {
 }
 
 bool ReadPreferences(const QString& path, Preferences& prefs, const Preferences& defaults) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!ReadInputFile(path, kMaxTextBytes, &bytes, nullptr)) {
         prefs = defaults;
         return false;
     }
-    QString text = DecodeTextFile(f.readAll());
+    QString text = DecodeTextFile(bytes);
     QStringList lines = text.split(QLatin1Char('\n'));
     for (QString& l : lines)
         if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
@@ -175,20 +175,10 @@ QByteArray FormatPreferences(const Preferences& p) {
 }
 
 bool WritePreferences(const QString& path, const Preferences& prefs, QString* error) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("The preferences could not be saved to %1: %2").arg(path, f.errorString());
-        return false;
-    }
-    const QByteArray bytes = FormatPreferences(prefs);
-    // The flush tells a short write (a full disk) that commit() alone would let through.
-    const bool written = f.write(bytes) == bytes.size() && f.flush();
-    if (!written) f.cancelWriting();
-    if (!written || !f.commit()) {
-        if (error) *error = QStringLiteral("The preferences could not be saved to %1: %2").arg(path, f.errorString());
-        return false;
-    }
-    return true;
+    QString why;
+    if (WriteFileAtomically(path, FormatPreferences(prefs), &why)) return true;
+    if (error) *error = QStringLiteral("The preferences could not be saved to %1: %2").arg(path, why);
+    return false;
 }
 
 QString PreferencesPath(const QString& programDir, bool installed, const QString& fileName) {

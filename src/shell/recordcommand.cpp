@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include "atomicfile.h"
 #include "commandline.h"
 #include "numbers.h"
 #include "sequencer.h"
@@ -17,8 +18,16 @@ int RecordSong(const QString& song, const QString& wave, double seconds, const Q
     SynthHost::Options options;
     options.soundFont = soundFont;
     options.audioDriver = qEnvironmentVariable("CANTAVO_AUDIO_DRIVER");
-    QString error;
+    QString error = OutputFileProblem(wave);
+    if (!error.isEmpty()) {
+        err << wave << ": " << error << "\n";
+        return 2;
+    }
     std::unique_ptr<SynthHost> host = SynthHost::create(options, &error);
+    if (!host) {
+        err << song << ": " << error << "\n";
+        return 2;
+    }
     Sequencer sequencer(*host);
     if (!sequencer.open(song, &error)) {
         err << song << ": " << error << "\n";
@@ -48,6 +57,7 @@ int RecordSong(const QString& song, const QString& wave, double seconds, const Q
     take.stop();
     sequencer.stop();
     if (!take.recordingProblem().isEmpty()) err << "The recording stopped: " << take.recordingProblem() << "\n";
+    if (!take.spoolProblem().isEmpty()) err << "The take could not be kept on disk as it was recorded: " << take.spoolProblem() << "\n";
     if (!take.save(wave, &error)) {
         err << error << "\n";
         return 2;

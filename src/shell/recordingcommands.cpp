@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 
 #include "audioinput.h"
 #include "mainwindow.h"
@@ -195,10 +196,13 @@ void MainWindow::connectRecording() {
         default: break;
         }
     });
-    connect(wave, &MediaControl::statusUpdate, this, [wave] {
+    connect(wave, &MediaControl::statusUpdate, this, [this, wave] {
         // Polling stops once the device is neither playing nor recording.
         const int mode = wave->mode();
-        if (mode != static_cast<int>(MediaMode::Playing) && mode != static_cast<int>(MediaMode::Recording)) wave->setUpdateInterval(0);
+        if (mode == static_cast<int>(MediaMode::Playing) || mode == static_cast<int>(MediaMode::Recording)) return;
+        wave->setUpdateInterval(0);
+        if (const WaveDevice* w = wave->wave(); w && !w->spoolProblem().isEmpty())
+            statusBar()->showMessage(QStringLiteral("The take could not be kept on disk as it was recorded (%1): save it with Save Wave").arg(w->spoolProblem()));
     });
     connect(panel_->midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {
         if (b == MediaButton::Record) session_->waveUnsaved = 1;

@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "atomicfile.h"
 #include "calibration.h"
 #include "commandline.h"
 #include "singing.h"
@@ -23,6 +24,10 @@ namespace {
 // The take as floats, interleaved; false with `error` when it cannot be read.
 bool readTake(const QString& path, std::vector<float>& samples, SF_INFO& info, QString* error) {
     info = {};
+    if (const QString problem = InputFileProblem(path, kMaxSoundBytes); !problem.isEmpty()) {
+        *error = QStringLiteral("The take %1 could not be read: %2").arg(QDir::toNativeSeparators(path), problem);
+        return false;
+    }
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!f) {
         *error = QFileInfo::exists(path) ? QStringLiteral("The take %1 could not be read: %2").arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(sf_strerror(nullptr)))
@@ -41,16 +46,14 @@ bool readTake(const QString& path, std::vector<float>& samples, SF_INFO& info, Q
 int ScoreTakeFile(const QString& song, const QString& take, Difficulty difficulty, double offsetMs, bool json, QTextStream& out, QTextStream& err) {
     SongModel model;
     const LoadResult loaded = LoadSongFile(song, model);
-    QFile file(song);
     SongEvents events;
     QString error;
-    if (loaded.status == LoadStatus::NotMidiFile || loaded.status == LoadStatus::ReadFailed || !file.open(QIODevice::ReadOnly) ||
-        !LoadSongEvents(file.readAll(), events, &error)) {
+    QByteArray data;
+    if (loaded.status == LoadStatus::NotMidiFile || loaded.status == LoadStatus::ReadFailed || !ReadInputFile(song, kMaxSongBytes, &data, &error) ||
+        !LoadSongEvents(data, events, &error)) {
         err << song << ": " << (error.isEmpty() ? loaded.message : error) << "\n";
         return 2;
     }
-    file.seek(0);
-    const QByteArray data = file.readAll();
     // Scored as the player would have played it: the song's remembered key, tempo and melody.
     const QString kept = SongMemory(ProgramFile(QStringLiteral("song-live.txt"))).recall(data);
     const LiveSettings live = kept.isEmpty() ? LiveSettings{} : LiveSettings::fromJson(QJsonDocument::fromJson(kept.toUtf8()).object());

@@ -1,6 +1,6 @@
 #include "bytereader.h"
 
-#include <QFile>
+#include "atomicfile.h"
 
 #include <limits>
 
@@ -42,10 +42,11 @@ qint32 ReadVarLen(const QByteArray& chunk, qint32& position) {
 }
 
 QByteArray SongFile::readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw SongReadError(SongReadError::Kind::CannotOpen, QStringLiteral("Cannot open %1: %2").arg(path, f.errorString()));
-    return f.readAll();
+    QByteArray data;
+    QString why;
+    if (!ReadInputFile(path, kMaxSongBytes, &data, &why))
+        throw SongReadError(SongReadError::Kind::CannotOpen, QStringLiteral("Cannot open %1: %2").arg(path, why));
+    return data;
 }
 
 void SongFile::pastEnd() {

@@ -52,9 +52,14 @@ TEST(SongList, LinesRoundTripWithCommasAndEncodings) {
     const QList<SongRow> old = ParseListText(DecodeTextFile("\"caf\xe9.kar\" , \"01:00\",\"Caf\xe9\",\"-\",\"C:/K/\"\r\n"));
     ASSERT_EQ(old.size(), 1);
     EXPECT_EQ(old[0].title, QStringLiteral("Café"));
-    // A line that cannot be read ends the reading; the rows before it stay.
-    EXPECT_EQ(ParseListText(QStringLiteral("\"a\",\"b\",\"c\",\"d\",\"e\"\r\nbroken line\r\n\"f\",\"g\",\"h\",\"i\",\"j\"\r\n")).size(), 1);
-    EXPECT_TRUE(ReadListFile(QStringLiteral("/no/such/list.lst")).isEmpty());
+    // A line that cannot be read is named, and the rows after it are still read.
+    QStringList problems;
+    EXPECT_EQ(ParseListText(QStringLiteral("\"a\",\"b\",\"c\",\"d\",\"e\"\r\nbroken line\r\n\"f\",\"g\",\"h\",\"i\",\"j\"\r\n"), &problems).size(), 2);
+    EXPECT_EQ(problems, QStringList{QStringLiteral("line 2 cannot be read")});
+    problems.clear();
+    EXPECT_TRUE(ReadListFile(QStringLiteral("/no/such/list.lst"), &problems).isEmpty());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].startsWith(QStringLiteral("/no/such/list.lst: No such file"))) << problems[0].toStdString();
 }
 
 TEST(SongList, CatalogueRowsAsTheMainWindowShowsTheSongs) {
