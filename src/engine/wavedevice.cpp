@@ -128,9 +128,17 @@ QStringList WaveDevice::LeftoverTakes() {
         QLockFile owner(dir.filePath(QStringLiteral("take-%1.lock").arg(pid)));
         if (!owner.tryLock(0)) continue;
         owner.unlock();
+        // Another copy is offering it now.
+        if (!ClaimLeftoverTake(f.absoluteFilePath())) continue;
         if (f.size() > 0) found << f.absoluteFilePath();
     }
     return found;
+}
+
+std::unique_ptr<QLockFile> WaveDevice::ClaimLeftoverTake(const QString& path) {
+    auto claim = std::make_unique<QLockFile>(path + QStringLiteral(".claim"));
+    if (!claim->tryLock(0)) return nullptr;
+    return claim;
 }
 
 void WaveDevice::adoptAsSpool() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLockFile>
 #include <QObject>
 #include <QStringList>
 #include <QString>
@@ -52,8 +53,12 @@ public:
     // folder); empty: no spool.
     static void setSpoolFolder(const QString& folder);
     static QString spoolFolder();
-    // Spool files left by runs of the program that ended without closing them, newest first.
+    // Spool files left by runs of the program that ended without closing them, newest first;
+    // not those another running copy has claimed.
     static QStringList LeftoverTakes();
+    // Claims a leftover take while this copy asks about it and deals with it (releasing the
+    // lock ends the claim); null when another copy holds it.
+    static std::unique_ptr<QLockFile> ClaimLeftoverTake(const QString& path);
     // Makes the open file this device's spool: closing the device deletes it (a leftover
     // take opened to be saved).
     void adoptAsSpool();

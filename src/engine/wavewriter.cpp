@@ -27,8 +27,10 @@ bool WaveWriter::open(const QString& path, SF_INFO info, QString* error) {
     if (!refused.isEmpty()) return fail(refused);
     file_ = new QSaveFile(path);
     if (!file_->open(QIODevice::WriteOnly)) return fail(file_->errorString());
+    errno = 0;
     sf_ = sf_open_fd(file_->handle(), SFM_WRITE, &info, SF_FALSE);
-    if (!sf_) return fail(QString::fromUtf8(sf_strerror(nullptr)));
+    // The header is written at once: a full disk shows here, and the system says it best.
+    if (!sf_) return fail(errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString::fromUtf8(sf_strerror(nullptr)));
     return true;
 }
 

@@ -214,7 +214,9 @@ QStringList FindKaraokeFiles(const QStringList& folders, const std::atomic_bool*
     };
     std::vector<Found> found;
     for (const QString& folder : folders) {
-        QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        // Special files too (System), so that a pipe or a device named like a song is named
+        // among the files left out instead of passed over in silence.
+        QDirIterator it(folder, QDir::Files | QDir::System | QDir::Readable, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
         while (it.hasNext()) {
             if (cancel && cancel->load()) break;
             it.next();

@@ -9,6 +9,7 @@
 #include "mediacontrol.h"
 #include "atomicfile.h"
 #include "numbers.h"
+#include "runfiles.h"
 #include "songfacts.h"
 #include "songreader.h"
 #include "tempomap.h"
@@ -46,15 +47,7 @@ QString TimeText(double ms) { return MinutesSeconds(ms); }
 
 SongSession::SongSession(SessionView& view, QObject* parent) : QObject(parent), view_(view) {}
 
-QString SongSession::TemporaryFolder() {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
-    if (user.isEmpty()) user = QDir::home().dirName();
-    if (user.isEmpty()) user = QStringLiteral("user");
-    const QString dir = QDir(QDir::tempPath()).filePath(QStringLiteral("cantavo-") + user);
-    QDir().mkpath(dir);
-    return dir;
-}
+QString SongSession::TemporaryFolder() { return runfiles::OwnTemporaryFolder(); }
 
 QString SongSession::MakeBlankFreeCopy(const QString& source) {
     const QFileInfo info(source);
@@ -67,27 +60,21 @@ QString SongSession::MakeBlankFreeCopy(const QString& source) {
     return target;
 }
 
-namespace {
-QStringList& writtenWorkingFiles() {
-    static QStringList files;
-    return files;
-}
-}  // namespace
-
-void SongSession::NoteWorkingFile(const QString& path) {
-    if (!writtenWorkingFiles().contains(path)) writtenWorkingFiles() << path;
-}
+void SongSession::NoteWorkingFile(const QString& path) { runfiles::MarkWorkingFile(path); }
 
 void SongSession::DeleteWorkingFiles() {
-    // The current folder's, as always; and those this program wrote elsewhere (beside a song
-    // opened from another folder, or in its temporary folder), which nobody else would remove.
+    // Those this program wrote (beside a song opened from another folder, or in its temporary
+    // folder), which nobody else would remove; and the current folder's, as always. A file
+    // another running copy has marked as its own is left to it.
+    for (const QString& f : runfiles::MarkedWorkingFiles()) {
+        runfiles::ReleaseWorkingFile(f);
+        if (!runfiles::UsedByAnotherCopy(f)) QFile::remove(f);
+    }
     for (const QString& folder : {QDir::currentPath(), TemporaryFolder()}) {
         QDir here(folder);
         for (const QString& f : here.entryList(QDir::Files))
-            if (f.endsWith(QStringLiteral(".ktf"), Qt::CaseInsensitive)) here.remove(f);
+            if (f.endsWith(QStringLiteral(".ktf"), Qt::CaseInsensitive) && !runfiles::UsedByAnotherCopy(here.filePath(f))) here.remove(f);
     }
-    for (const QString& f : writtenWorkingFiles()) QFile::remove(f);
-    writtenWorkingFiles().clear();
 }
 
 bool SongSession::IsIntroSong(const QString& path) {

@@ -65,12 +65,14 @@ public:
     int suppressCompletion = 0;
     int midiOutChoice = 0;  // 0: the mapper; n: MIDI Out device n - 1
 
-    // Where the blank-free copies go: a folder of the program's own in the system's
-    // temporary folder.
+    // Where the blank-free copies go: this running copy's own folder inside the program's
+    // folder in the system's temporary folder.
     static QString TemporaryFolder();
     static QString MakeBlankFreeCopy(const QString& source);
-    // Deletes the "*.ktf" working files of the current folder and those the program wrote.
+    // Deletes the "*.ktf" working files of the current folder and those the program wrote,
+    // except those another running copy uses.
     static void DeleteWorkingFiles();
+    // Marks a working file as this copy's, so that other copies leave it alone.
     static void NoteWorkingFile(const QString& path);
     static bool IsIntroSong(const QString& path);
 

@@ -7,6 +7,7 @@
 #include "atomicfile.h"
 #include "commandline.h"
 #include "numbers.h"
+#include "runfiles.h"
 #include "sequencer.h"
 #include "songsession.h"
 #include "wavedevice.h"
@@ -35,7 +36,7 @@ int RecordSong(const QString& song, const QString& wave, double seconds, const Q
     }
     // The take streams to the spool as the window's does, so a run cut short leaves it for
     // the player to offer.
-    WaveDevice::setSpoolFolder(SongSession::TemporaryFolder());
+    WaveDevice::setSpoolFolder(runfiles::SharedTemporaryFolder());
     WaveDevice take;
     take.create(format);
     take.setMusicSource(voiceOnly ? nullptr : host.get());

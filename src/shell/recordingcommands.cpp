@@ -13,6 +13,7 @@
 #include "mci.h"
 #include "mediacontrol.h"
 #include "recordingoptions.h"
+#include "runfiles.h"
 
 namespace cantavo {
 
@@ -147,6 +148,10 @@ void MainWindow::ShowRecordingOptions() {
 
 bool MainWindow::OfferLeftoverTakes() {
     for (const QString& path : WaveDevice::LeftoverTakes()) {
+        // Held while this copy asks and acts: a second copy started at the same time passes
+        // this take over instead of offering it too.
+        const std::unique_ptr<QLockFile> claim = WaveDevice::ClaimLeftoverTake(path);
+        if (!claim || !QFileInfo::exists(path)) continue;
         WaveDevice probe;
         if (!probe.open(path, nullptr) || probe.lengthMs() <= 0) {
             QFile::remove(path);
@@ -165,6 +170,7 @@ bool MainWindow::OfferLeftoverTakes() {
         wave.setCommand(QStringLiteral("close"));
         wave.setFileName(path);
         if (!wave.setCommand(QStringLiteral("open"))) {
+            showWarning(QStringLiteral("The recording that was not saved could not be opened: %1").arg(wave.errorDetail()));
             reopenWaveTemplate();
             return false;
         }
@@ -207,7 +213,7 @@ void MainWindow::connectRecording() {
     connect(panel_->midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {
         if (b == MediaButton::Record) session_->waveUnsaved = 1;
     });
-    WaveDevice::setSpoolFolder(SongSession::TemporaryFolder());
+    WaveDevice::setSpoolFolder(runfiles::SharedTemporaryFolder());
 }
 
 }  // namespace cantavo

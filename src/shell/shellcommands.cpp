@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "modifydialog.h"
 #include "mci.h"
 #include "numbers.h"
+#include "runfiles.h"
 #include "songencoding.h"
 #include "synthhost.h"
 
@@ -259,17 +261,21 @@ void MainWindow::exitProgram(bool askAboutTemporaryFiles) {
     lyricsSub_->close();
     SongSession::DeleteWorkingFiles();
     if (askAboutTemporaryFiles) {
-        // Only the program's own temporary folder: the copies it made are there, and nothing else.
+        // Only the program's own temporary folders: this copy's, and those copies that ended
+        // unexpectedly left; never one of a copy still running.
         const QString temp = SongSession::TemporaryFolder();
         QDir::setCurrent(temp);
-        QDir dir(temp);
+        const QStringList abandoned = runfiles::AbandonedTemporaryFolders();
         QStringList songs;
-        for (const QString& f : dir.entryList(QDir::Files))
-            if (f.endsWith(QStringLiteral(".mid"), Qt::CaseInsensitive) || f.endsWith(QStringLiteral(".kar"), Qt::CaseInsensitive)) songs << f;
+        for (const QString& folder : QStringList{temp, runfiles::SharedTemporaryFolder()} + abandoned) {
+            const QDir dir(folder);
+            for (const QString& f : dir.entryList(QDir::Files))
+                if (f.endsWith(QStringLiteral(".mid"), Qt::CaseInsensitive) || f.endsWith(QStringLiteral(".kar"), Qt::CaseInsensitive))
+                    songs << dir.filePath(f);
+        }
         if (!songs.isEmpty() && askYesNo(QStringLiteral("Delete MIDI Karaoke files in Windows Temporary Directory?"))) {
-            for (const char* ext : {".mid", ".kar"})
-                for (const QString& f : songs)
-                    if (f.endsWith(QString::fromLatin1(ext), Qt::CaseInsensitive)) dir.remove(f);
+            for (const QString& f : songs) QFile::remove(f);
+            for (const QString& folder : abandoned) runfiles::RemoveIfEmpty(folder);
         }
     }
     leaving_ = true;

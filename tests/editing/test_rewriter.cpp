@@ -310,6 +310,46 @@ TEST(Chunks, RepairedSongIsReadBackWholeByTheChunkReader) {
     }
 }
 
+// The number of "MTrk" chunks that really stand in a written file, walked by their lengths.
+int chunksIn(const QByteArray& file) {
+    int n = 0;
+    for (qsizetype at = 14; at + 8 <= file.size() && file.mid(at, 4) == "MTrk"; ++n) {
+        quint32 length = 0;
+        for (int i = 4; i < 8; ++i) length = length << 8 | static_cast<unsigned char>(file[at + i]);
+        at += 8 + length;
+        if (at > file.size()) return -1;
+    }
+    return n;
+}
+
+// A real song announced 18 tracks and held 17 and a cut-off fragment: the header of what is
+// written counts what is written, never what the damaged header claimed.
+TEST(Chunks, AHeaderThatAnnouncesMoreTracksThanStandIsNotCopied) {
+    SmfBuilder b;
+    for (int t = 0; t < 17; ++t) {
+        b.beginTrack();
+        b.varLen(0), b.bytes({0x90 | (t % 9), 60, 100}), b.varLen(96), b.bytes({0x80 | (t % 9), 60, 0});
+        b.endTrack();
+    }
+    QByteArray whole = b.data();
+    whole[11] = 18;
+    for (const QByteArray& fragment : {QByteArray("MTr"), QByteArray("MTrk\0\0"), QByteArray("MTrk\0\0\0\x10\0\x90", 10), QByteArray()}) {
+        const QByteArray file = whole + fragment;
+        const SongChunks song = ReadSongChunks(file);
+        ASSERT_TRUE(song.ok);
+        EXPECT_EQ(song.announced, 18);
+        for (const ModifySettings& s : {transposeBy(1), ModifySettings{}}) {
+            QList<TrackEdit> edits(song.chunks.size());
+            edits[5].muted = true;
+            const QByteArray out = WriteModifiedSong(song, edits, s);
+            const int written = chunksIn(out);
+            EXPECT_EQ(written, static_cast<int>(song.chunks.size()) - 1) << fragment.toHex().toStdString();
+            EXPECT_EQ(static_cast<unsigned char>(out[11]), written) << fragment.toHex().toStdString();
+            EXPECT_EQ(ReadSongChunks(out).chunks.size(), written);
+        }
+    }
+}
+
 TEST(Chunks, FuzzRegressionsRewriteSafely) {
     const QDir dir(QStringLiteral(CANTAVO_REWRITER_REGRESSIONS));
     for (const QString& name : dir.entryList(QDir::Files)) {

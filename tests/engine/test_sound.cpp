@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <vector>
@@ -97,10 +98,26 @@ TEST(Sound, VoiceAndMusicLineUpInTheTake) {
     recorder.finish(take);
     seq.stop();
     ASSERT_EQ(recorder.voiceStem().size(), recorder.musicStem().size());
-    double peak = 0;
-    const double offset = OffsetMs(monoOf(recorder.musicStem()), monoOf(recorder.voiceStem()), recorder.captureRate(), 400, &peak);
-    EXPECT_LT(std::abs(offset), 10.0) << "the voice is " << offset << " ms off the music under it";
-    EXPECT_GT(peak, 0.5) << "the voice does not sound like the music";
+    // Second by second: a dropout that a loaded machine puts into the loopback spoils the
+    // second it falls in, not the measure. The lag is what is checked; the windows that
+    // correlate clearly must be most of them, and their median lag within 10 ms.
+    const std::vector<float> music = monoOf(recorder.musicStem()), voice = monoOf(recorder.voiceStem());
+    const size_t window = static_cast<size_t>(recorder.captureRate());
+    std::vector<double> lags;
+    int windows = 0;
+    for (size_t at = 0; at + window <= music.size(); at += window, ++windows) {
+        const std::vector<float> m(music.begin() + static_cast<long>(at), music.begin() + static_cast<long>(at + window));
+        const std::vector<float> v(voice.begin() + static_cast<long>(at), voice.begin() + static_cast<long>(at + window));
+        double peak = 0;
+        const double lag = OffsetMs(m, v, recorder.captureRate(), 200, &peak);
+        if (peak > 0.5) lags.push_back(lag);
+    }
+    ASSERT_GE(windows, 5);
+    EXPECT_GE(lags.size() * 2, static_cast<size_t>(windows)) << lags.size() << " of " << windows << " seconds sound like the music";
+    ASSERT_FALSE(lags.empty());
+    std::sort(lags.begin(), lags.end());
+    const double median = lags[lags.size() / 2];
+    EXPECT_LT(std::abs(median), 10.0) << "the voice is " << median << " ms off the music under it";
     // Converted as it came: 22 kHz mono, 16 bits, as long as the voice.
     const double takeSeconds = take.size() / 2.0 / 22050;
     EXPECT_NEAR(takeSeconds, recorder.voiceStem().size() / 2.0 / recorder.captureRate(), 0.01);

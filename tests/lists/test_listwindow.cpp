@@ -11,6 +11,7 @@
 
 #include "../shell/window.h"
 #include "listwindow.h"
+#include "smalldisk.h"
 
 namespace cantavo::test {
 namespace {
@@ -240,6 +241,59 @@ TEST_F(ListEditor, ListFilesWithTheirQuestions) {
         ASSERT_EQ(boxes.texts.size(), 1);
         EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("could not be written")));
     }
+}
+
+// A host's list on a full USB stick, with a damaged line and a song named badly: nothing of
+// it is lost in silence.
+TEST_F(ListEditor, ListsOnAFullDiskAndWithDamagedLines) {
+    openEditor();
+    list().ClearList();
+    addDemoSongs();
+    const QList<SongRow> demo = list().rows();
+    // A damaged second line: its neighbours are read, and the window names it.
+    const QString damaged = dir.filePath(QStringLiteral("damaged.lst"));
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray whole = ListFileBytes(demo);
+        const qsizetype cut = whole.indexOf("\r\n") + 2;
+        f.write(whole.left(cut) + "\"half a row\r\n" + whole.mid(cut));
+    }
+    {
+        BoxCatcher boxes(QMessageBox::Yes);
+        answers = {damaged};
+        list().OpenList();
+        ASSERT_EQ(boxes.texts.size(), 2);
+        EXPECT_EQ(boxes.texts[1], QStringLiteral("Some of the list could not be read:\n") + damaged + QStringLiteral(": line 2 cannot be read"));
+    }
+    EXPECT_EQ(list().rows(), demo);
+    // A row the list format cannot hold is left out of the file, and said.
+    list().appendRows({SongRow{QStringLiteral("two\nlines.kar"), QStringLiteral("00:01"), QStringLiteral("X"), QStringLiteral("-"), QStringLiteral("/x/")}});
+    const QString saved = dir.filePath(QStringLiteral("saved.lst"));
+    {
+        BoxCatcher boxes;
+        answers = {saved};
+        list().SaveList();
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_TRUE(boxes.texts[0].endsWith(QStringLiteral("/x/two\nlines.kar: a line break in its name cannot be kept in a list")))
+            << boxes.texts[0].toStdString();
+    }
+    EXPECT_EQ(ReadListFile(saved), demo);
+    // The stick is full: the old list stays whole and the window says why.
+    SmallDisk disk;
+    NEED_SMALL_DISK(disk);
+    const QString onStick = disk.path(QStringLiteral("evening.lst"));
+    ASSERT_TRUE(QFile::copy(saved, onStick));
+    disk.fill();
+    {
+        BoxCatcher boxes(QMessageBox::Yes);
+        answers = {onStick};
+        list().SaveList();
+        ASSERT_EQ(boxes.texts.size(), 2);
+        EXPECT_EQ(boxes.texts[0], QStringLiteral("Overwrite existing file?"));
+        EXPECT_EQ(boxes.texts[1], onStick + QStringLiteral(" could not be written: No space left on device"));
+    }
+    EXPECT_EQ(ReadListFile(onStick), demo);
 }
 
 TEST_F(ListEditor, ComposingAndAcceptingACompilation) {

@@ -1,6 +1,8 @@
 // List and compilation files, the catalogue of songs and the report, without a window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -60,6 +62,44 @@ TEST(SongList, LinesRoundTripWithCommasAndEncodings) {
     EXPECT_TRUE(ReadListFile(QStringLiteral("/no/such/list.lst"), &problems).isEmpty());
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems[0].startsWith(QStringLiteral("/no/such/list.lst: No such file"))) << problems[0].toStdString();
+}
+
+// Lists with hostile names, made at random: what is written reads back row for row, and what
+// cannot be written is named instead of breaking the rows after it.
+TEST(SongList, AListReadAndSavedAgainKeepsEveryRow) {
+    const QString alphabet = QStringLiteral("ab ,.'\"\n\r\t\\/éЖ中\uFFFD-_()") + QChar(0x7F);
+    quint32 seed = 12345;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    const auto text = [&](int most) {
+        QString t;
+        for (int n = static_cast<int>(next() % static_cast<quint32>(most)); n > 0; --n) t += alphabet[static_cast<int>(next() % alphabet.size())];
+        return t;
+    };
+    for (int round = 0; round < 200; ++round) {
+        QList<SongRow> rows;
+        for (int r = static_cast<int>(next() % 8); r >= 0; --r)
+            rows << SongRow{text(12) + QStringLiteral(".kar"), QStringLiteral("01:00"), text(10), text(6), QStringLiteral("/") + text(8) + QStringLiteral("/")};
+        QStringList leftOut;
+        const QByteArray bytes = ListFileBytes(rows, &leftOut);
+        QList<SongRow> fitting;
+        for (const SongRow& r : rows) {
+            bool fits = FitsInList(r.fullPath());
+            for (const QString& f : {r.title, r.author})
+                fits = fits && !f.contains(QLatin1Char('"')) && std::none_of(f.begin(), f.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+            if (fits) fitting << r;
+        }
+        QStringList problems;
+        const QList<SongRow> back = ParseListText(DecodeTextFile(bytes), &problems);
+        ASSERT_EQ(back, fitting) << "round " << round;
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(leftOut.size() + fitting.size(), rows.size());
+        // And once more: read and saved again, nothing changes.
+        EXPECT_EQ(ListFileBytes(back), bytes);
+    }
+    EXPECT_EQ(ListNameProblem(QStringLiteral("/a/b\nc.kar")), QStringLiteral("a line break in its name cannot be kept in a list"));
+    EXPECT_EQ(ListNameProblem(QStringLiteral("/a/\"b\".kar")), QStringLiteral("a double quote in its name cannot be kept in a list"));
+    EXPECT_TRUE(ListNameProblem(QStringLiteral("/a/b\uFFFD.kar")).startsWith(QStringLiteral("its name is not valid UTF-8")));
+    EXPECT_TRUE(ListNameProblem(QStringLiteral("/a/Ünïcödé, too.kar")).isEmpty());
 }
 
 TEST(SongList, CatalogueRowsAsTheMainWindowShowsTheSongs) {

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "secondcopy.h"
 #include "startup.h"
 #include "window.h"
 
@@ -269,6 +270,44 @@ TEST_F(Window, TheWaysOut) {
     EXPECT_FALSE(QFileInfo::exists(QDir(own).filePath(QStringLiteral("A_SONG.KAR"))));
     EXPECT_FALSE(QFileInfo::exists(QDir(own).filePath(QStringLiteral("other.mid"))));
     EXPECT_FALSE(QFileInfo::exists(QDir(work.path()).filePath(QStringLiteral("edit.ktf"))));
+    qunsetenv("TMPDIR");
+}
+
+// Two copies at once: what the other one uses is left to it, what a crashed one left is
+// cleaned up.
+TEST_F(Window, ASecondCopyKeepsItsFiles) {
+    QTemporaryDir temp, work;
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
+    const QString theirs = QDir(work.path()).filePath(QStringLiteral("theirs.ktf"));
+    const QString stray = QDir(work.path()).filePath(QStringLiteral("stray.ktf"));
+    for (const QString& f : {theirs, stray}) ASSERT_TRUE(QFile::copy(demoSong("twinkle"), f));
+    SecondCopy other({QStringLiteral("mark"), theirs});
+    ASSERT_TRUE(other.ready());
+    const QString copied = QDir(other.folder()).filePath(QStringLiteral("THEIR_SONG.KAR"));
+    ASSERT_TRUE(QFile::copy(demoSong("twinkle"), copied));
+    QDir::setCurrent(work.path());
+    // File Open deletes the working files of the current folder, but not the other copy's.
+    window->session().PrepareFileOpen();
+    EXPECT_TRUE(QFileInfo::exists(theirs));
+    EXPECT_FALSE(QFileInfo::exists(stray));
+    {
+        BoxCatcher yes(QMessageBox::Yes);
+        window->MenuExit();
+    }
+    EXPECT_TRUE(QFileInfo::exists(theirs));
+    EXPECT_TRUE(QFileInfo::exists(copied)) << "the other copy's song in its own folder";
+    // It crashes; the next exit cleans up after it.
+    other.kill();
+    window->show();
+    QDir::setCurrent(work.path());
+    {
+        BoxCatcher yes(QMessageBox::Yes);
+        window->MenuExit();
+        EXPECT_EQ(yes.texts, QStringList(QStringLiteral("Delete MIDI Karaoke files in Windows Temporary Directory?")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(theirs));
+    EXPECT_FALSE(QFileInfo::exists(copied));
+    EXPECT_FALSE(QFileInfo::exists(other.folder())) << "its emptied folder goes too";
     qunsetenv("TMPDIR");
 }
 
