@@ -45,7 +45,7 @@ void MainWindow::connectLive() {
     toggle->setCheckable(true);
     connect(toggle, &QAction::triggered, this, [this](bool on) {
         liveDock_->setVisible(on);
-        if (!programDir_.isEmpty()) QSettings(settingsPath(), QSettings::IniFormat).setValue(kPanelSetting, on);
+        keepSettings({{kPanelSetting, on}});
     });
     // Also comes while the window is taken down: it touches nothing but the action.
     connect(liveDock_, &QDockWidget::visibilityChanged, toggle, [toggle](bool visible) { toggle->setChecked(visible); });

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QVariantMap>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QDockWidget>
@@ -136,6 +137,8 @@ public:
     bool musicCanBeRecorded() const;
     // The program's settings that the preferences file does not hold.
     QString settingsPath() const;
+    // Keeps settings in cantavo.conf; a failure (a full disk) goes to the status bar.
+    void keepSettings(const QVariantMap& changes);
 
     // The live key, tempo and mix. Tests replace the save dialog of "Keep as song..."
     const LiveSettings& liveSettings() const;

@@ -14,6 +14,7 @@
 #include "mediacontrol.h"
 #include "recordingoptions.h"
 #include "runfiles.h"
+#include "settingsfile.h"
 
 namespace cantavo {
 
@@ -28,6 +29,13 @@ const QString kMusicSetting = QStringLiteral("recording/voiceAndMusic");
 }  // namespace
 
 QString MainWindow::settingsPath() const { return PreferencesPath(programDir_, installed_, QStringLiteral("cantavo.conf")); }
+
+void MainWindow::keepSettings(const QVariantMap& changes) {
+    if (programDir_.isEmpty()) return;
+    QString why;
+    if (!ChangeSettings(settingsPath(), changes, &why))
+        statusBar()->showMessage(QStringLiteral("The settings could not be kept in %1: %2").arg(QDir::toNativeSeparators(settingsPath()), why), 10000);
+}
 
 bool MainWindow::recordWithMusic() const {
     if (programDir_.isEmpty()) return true;
@@ -129,7 +137,7 @@ RecordingOptionsDialog& MainWindow::recordingOptions() {
             prefs.recordBits = c.bits;
             prefs.recordStereo = c.stereo;
             prefs.recordKHz = c.khz;
-            if (!programDir_.isEmpty()) QSettings(settingsPath(), QSettings::IniFormat).setValue(kMusicSetting, c.withMusic);
+            keepSettings({{kMusicSetting, c.withMusic}});
         };
         recordingOptions_->accepted = [this] { ApplyRecordingFormat(); };
     }

@@ -12,6 +12,7 @@
 
 #include "atomicfile.h"
 #include "calibration.h"
+#include "settingsfile.h"
 #include "commandline.h"
 #include "singing.h"
 #include "songreader.h"
@@ -101,16 +102,16 @@ int CalibrateSound(const QString& soundFont, QTextStream& out, QTextStream& err)
         err << r.error << "\n";
         return 2;
     }
-    QSettings settings(ProgramFile(QStringLiteral("cantavo.conf")), QSettings::IniFormat);
-    settings.setValue(sing::kRoundTripMs, r.roundTripMs);
-    settings.setValue(sing::kReportedMs, r.reportedMs);
-    settings.sync();
     out << QStringLiteral("Round trip: %1 ms measured, %2 ms reported by the sound server; the voice is placed %3 ms earlier than reported.\n")
                .arg(r.roundTripMs, 0, 'f', 1)
                .arg(r.reportedMs, 0, 'f', 1)
                .arg(r.extraMs(), 0, 'f', 1);
     out.flush();
-    return settings.status() == QSettings::NoError ? 0 : 2;
+    const QString settings = ProgramFile(QStringLiteral("cantavo.conf"));
+    QString why;
+    if (ChangeSettings(settings, {{sing::kRoundTripMs, r.roundTripMs}, {sing::kReportedMs, r.reportedMs}}, &why)) return 0;
+    err << settings << ": the measurement could not be kept: " << why << "\n";
+    return 2;
 }
 
 }  // namespace cantavo

@@ -77,7 +77,7 @@ bool MainWindow::scoreOn() const { return (*commands_)[QStringLiteral("score")]-
 
 void MainWindow::setScoreOn(bool on) {
     (*commands_)[QStringLiteral("score")]->setChecked(on);
-    if (!programDir_.isEmpty()) QSettings(settingsPath(), QSettings::IniFormat).setValue(sing::kOn, on);
+    keepSettings({{sing::kOn, on}});
     guide_->setVisible(on);
     if (on) {
         rebuildMelody();
@@ -98,7 +98,7 @@ Difficulty MainWindow::difficulty() const {
 
 void MainWindow::setDifficulty(Difficulty d) {
     (*commands_)[QString::fromLatin1(kDifficultyCommands[static_cast<int>(d)])]->setChecked(true);
-    if (!programDir_.isEmpty()) QSettings(settingsPath(), QSettings::IniFormat).setValue(sing::kDifficulty, DifficultyName(d));
+    keepSettings({{sing::kDifficulty, DifficultyName(d)}});
     // What was sung so far is judged again at the new tolerance.
     if (scorer_) scorer_->keeper().setDifficulty(d);
     guide_->update();
@@ -257,11 +257,7 @@ void MainWindow::calibrated(const CalibrationResult& r) {
         showWarning(QStringLiteral("The sound could not be calibrated: %1").arg(r.error));
         return;
     }
-    if (!programDir_.isEmpty()) {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
-        settings.setValue(sing::kRoundTripMs, r.roundTripMs);
-        settings.setValue(sing::kReportedMs, r.reportedMs);
-    }
+    keepSettings({{sing::kRoundTripMs, r.roundTripMs}, {sing::kReportedMs, r.reportedMs}});
     QMessageBox::information(this, QStringLiteral("Calibrate"),
                              QStringLiteral("Sound takes %1 ms from the program through the speakers and the microphone back to it; the "
                                             "sound system reports %2 ms. Your singing will be placed by the measured time.")

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <vector>
@@ -18,6 +19,7 @@
 #include "atomicfile.h"
 #include "runfiles.h"
 #include "secondcopy.h"
+#include "settingsfile.h"
 #include "smalldisk.h"
 #include "songmemory.h"
 #include "wavedevice.h"
@@ -251,4 +253,34 @@ TEST(RunFiles, ALeftoverTakeIsOfferedByOneCopyAtATime) {
     recording.kill();
     EXPECT_EQ(WaveDevice::LeftoverTakes().size(), 1) << "once it crashed, its take is left over";
     WaveDevice::setSpoolFolder({});
+}
+
+TEST(Files, SettingsAreChangedWithoutLosingTheOthers) {
+    QTemporaryDir dir;
+    const QString conf = dir.filePath(QStringLiteral("cantavo.conf"));
+    {
+        QSettings written(conf, QSettings::IniFormat);
+        written.setValue(QStringLiteral("score/roundTripMs"), 113.5);
+        written.setValue(QStringLiteral("window/livePanel"), true);
+        written.setValue(QStringLiteral("top"), QStringLiteral("a, b"));
+    }
+    QString why;
+    ASSERT_TRUE(ChangeSettings(conf, {{QStringLiteral("score/difficulty"), QStringLiteral("hard")}, {QStringLiteral("window/livePanel"), false}}, &why))
+        << why.toStdString();
+    const QSettings read(conf, QSettings::IniFormat);
+    EXPECT_EQ(read.value(QStringLiteral("score/roundTripMs")).toDouble(), 113.5);
+    EXPECT_EQ(read.value(QStringLiteral("score/difficulty")).toString(), QStringLiteral("hard"));
+    EXPECT_FALSE(read.value(QStringLiteral("window/livePanel")).toBool());
+    EXPECT_EQ(read.value(QStringLiteral("top")).toString(), QStringLiteral("a, b"));
+
+    // A full disk: said, and the file as it was (QSettings itself would leave it empty).
+    SmallDisk disk;
+    NEED_SMALL_DISK(disk);
+    const QString onDisk = disk.path(QStringLiteral("cantavo.conf"));
+    ASSERT_TRUE(QFile::copy(conf, onDisk));
+    const QByteArray before = bytesOf(onDisk);
+    disk.fill();
+    EXPECT_FALSE(ChangeSettings(onDisk, {{QStringLiteral("score/on"), true}}, &why));
+    EXPECT_EQ(why, QStringLiteral("No space left on device"));
+    EXPECT_EQ(bytesOf(onDisk), before);
 }
