@@ -175,7 +175,8 @@ std::optional<SongRow> CatalogueSong(const QString& filePath, QString* why) {
         row.title = lines.value(0).trimmed();
     }
     if (row.title.isEmpty()) row.title = QStringLiteral("-");
-    row.author = song.titleSource == TitleSource::Tags && song.lyricCount > 0 ? lines.value(1).trimmed() : QString();
+    const bool titled = song.titleSource == TitleSource::Tags || song.titleSource == TitleSource::LyricHeader;
+    row.author = titled && song.lyricCount > 0 ? lines.value(1).trimmed() : QString();
     if (row.author.isEmpty()) row.author = QStringLiteral("-");
     row.title = noQuotes(row.title);
     row.author = noQuotes(row.author);

@@ -17,6 +17,7 @@ QString TitleSourceName(TitleSource source) {
     case TitleSource::Tags: return QStringLiteral("tags");
     case TitleSource::TrackName: return QStringLiteral("track-name");
     case TitleSource::FileName: return QStringLiteral("file-name");
+    case TitleSource::LyricHeader: return QStringLiteral("lyric-header");
     case TitleSource::None: break;
     }
     return QStringLiteral("none");
@@ -27,6 +28,7 @@ QString LyricSourceName(LyricSource source) {
     case LyricSource::SoftKaraokeText: return QStringLiteral("text");
     case LyricSource::LyricEvents: return QStringLiteral("lyric-events");
     case LyricSource::TextEvents: return QStringLiteral("text-events");
+    case LyricSource::LyricHeader: return QStringLiteral("lyric-header");
     case LyricSource::None: break;
     }
     return QStringLiteral("none");
@@ -85,6 +87,7 @@ QString SongFactsText(const SongModel& s, const LoadResult& r) {
     row(QStringLiteral("Length:"), hasLength(s) ? MinutesSeconds(TicksToMs(s, s.lastEventTick)) : QStringLiteral("- - -"));
     row(QStringLiteral("Lyrics:"), QStringLiteral("%1 events (%2)").arg(s.lyricCount).arg(LyricSourceName(s.lyricSource)));
     if (r.status != LoadStatus::Loaded) row(QStringLiteral("Status:"), statusText(r));
+    if (!s.lyricsNote.isEmpty()) row(QStringLiteral("Note:"), s.lyricsNote);
     const QStringList lines = lyricLines(s);
     if (!lines.isEmpty()) {
         out += QLatin1Char('\n');
@@ -111,6 +114,7 @@ QJsonObject SongFactsJson(const SongModel& s, const LoadResult& r) {
     o[QStringLiteral("source")] = LyricSourceName(s.lyricSource);
     o[QStringLiteral("titleSource")] = TitleSourceName(s.titleSource);
     o[QStringLiteral("encoding")] = s.encoding;
+    if (!s.lyricsNote.isEmpty()) o[QStringLiteral("lyricsNote")] = s.lyricsNote;
     QJsonArray lyrics;
     for (int i = 1; i <= s.lyricCount; ++i)
         lyrics.append(QJsonObject{{QStringLiteral("tick"), s.lyricTick[i]}, {QStringLiteral("text"), s.lyricText[i]}});

@@ -45,10 +45,10 @@ inline constexpr int kMaxTitleLines = 10;
 
 // Where the lyric list came from: the Soft Karaoke text events, or the fallback used for
 // files that carry their words as lyric meta events or as plain text events.
-enum class LyricSource { None, SoftKaraokeText, LyricEvents, TextEvents };
+enum class LyricSource { None, SoftKaraokeText, LyricEvents, TextEvents, LyricHeader };
 
 // Where the song's title came from: its "@T" tags, its first track's name, or its file name.
-enum class TitleSource { None, Tags, TrackName, FileName };
+enum class TitleSource { None, Tags, TrackName, FileName, LyricHeader };
 
 // The texts the reader puts on the panels of the main window and the Song Info dialog.
 // A null QString means the reader did not write that panel during this read.
@@ -92,6 +92,7 @@ struct SongModel {
     LyricSource lyricSource = LyricSource::None;
     TitleSource titleSource = TitleSource::None;
     QString encoding;  // the name of the encoding the texts were read in (SongEncoding::name)
+    QString lyricsNote;  // why lyrics the song holds could not be read, when they could not
     qint64 lastEventTick = 0;  // the latest end of any track, for the song's length
     SongPanelTexts panels;
 

@@ -8,6 +8,7 @@
 #include "chartable.h"
 #include "songencoding.h"
 #include "karaoketext.h"
+#include "lyricheader.h"
 #include "numbers.h"
 #include "trackwalker.h"
 
@@ -71,6 +72,7 @@ struct SongSurvey {
     std::vector<TrackTexts> tracks;
     SongEncoding encoding;
     qint64 lastTick = 0;
+    QByteArray lyricHeader;  // the first text event holding a Thai editor's lyrics, if any
 };
 
 // `forced`: the encoding the user chose for this song; empty for the automatic choice.
@@ -92,6 +94,11 @@ SongSurvey survey(SongFile& file, qint64 firstTrackAt, const QString& forced) {
                     texts.append(e.data);
                 }
                 if (e.type != 0x01 && e.type != 0x05) continue;
+                // Base64, no words: neither a syllable nor a sample of the song's code page.
+                if (e.type == 0x01 && IsLyricHeader(e.data)) {
+                    if (s.lyricHeader.isEmpty()) s.lyricHeader = e.data;
+                    continue;
+                }
                 texts.append(e.data);
                 if (e.type == 0x05) ++tt.lyricEvents;
                 else if (!e.data.startsWith('@')) ++tt.plainTexts;
@@ -235,6 +242,32 @@ public:
         return true;
     }
 
+    // The lyrics a Thai editor stored in one text event: each LINE a line, each WORD a
+    // syllable at its tick. False, with the reason kept in the model, when they cannot be read.
+    bool readLyricHeader(int division) {
+        if (survey_.lyricHeader.isEmpty()) return false;
+        const LyricHeader h = ReadLyricHeader(survey_.lyricHeader, division);
+        if (!h.problem.isEmpty()) {
+            m_.lyricsNote = QStringLiteral("The lyrics stored by a Thai karaoke editor could not be read: %1").arg(h.problem);
+            return false;
+        }
+        int i = 1;
+        for (const QList<LyricHeaderWord>& line : h.lines) {
+            for (qsizetype k = 0; k < line.size(); ++k) {
+                m_.lyricTick[i] = fitInt32(line[k].tick);
+                m_.lyricText[i] = LyricEntry(k == 0 ? QLatin1Char('/') + line[k].text : line[k].text);
+                m_.lyricCount = i++;
+            }
+        }
+        m_.lyricSource = LyricSource::LyricHeader;
+        if (m_.songTitle.isEmpty() && !h.title.isEmpty()) {
+            m_.songTitle = h.artist.isEmpty() ? h.title : h.title + QStringLiteral("\r\n") + h.artist;
+            m_.titleSource = TitleSource::LyricHeader;
+        }
+        finishLyricTrack();
+        return true;
+    }
+
 private:
     void readLyricTrack() {
         m_.lyricTrackTime = 0;
@@ -242,7 +275,7 @@ private:
         MetaEvent e;
         while (walker_.next(e)) {
             m_.lyricTrackTime = fitInt32(e.tick);
-            if (e.type != 0x01) continue;
+            if (e.type != 0x01 || IsLyricHeader(e.data)) continue;
             QString t = text(e.data);
             if (t.startsWith(QLatin1Char('@'))) {
                 ApplyTag(t, m_.songTitle, m_.songInfo);
@@ -266,6 +299,7 @@ private:
 // A song without title tags is called by its first track's name (most ".mid" karaoke files
 // name their sequence there), else by its file name.
 void fallBackTitle(SongModel& m, const SongSurvey& s, const QString& path) {
+    if (m.titleSource == TitleSource::LyricHeader) return;
     if (!m.songTitle.isEmpty()) {
         m.titleSource = TitleSource::Tags;
         return;
@@ -330,7 +364,8 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
         m.encoding = s.encoding.name();
         Reader reader(file, m, s);
         reader.readFirstTrack(firstTrackAt);
-        bool found = h.karaoke && reader.readLyricTracks();
+        bool found = reader.readLyricHeader(m.division);
+        if (!found) found = h.karaoke && reader.readLyricTracks();
         if (!found) found = reader.readFallbackLyrics(h.karaoke ? 3 : 1);
         if (found || h.karaoke) fallBackTitle(m, s, path);
         if (!found && !h.karaoke) {

@@ -16,6 +16,7 @@
 
 #include <iconv.h>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -100,6 +101,39 @@ Bytes encoded(const Bytes& utf8, int line) {
     if (r == static_cast<size_t>(-1)) fail(line, "a string cannot be written in " + textEncoding);
     return Bytes(out.data(), dst);
 }
+
+std::string base64(const Bytes& in) {
+    static const char* const digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        const uint32_t v = static_cast<uint32_t>(in[i]) << 16 | (i + 1 < in.size() ? in[i + 1] << 8 : 0) | (i + 2 < in.size() ? in[i + 2] : 0);
+        out += digits[v >> 18 & 63];
+        out += digits[v >> 12 & 63];
+        out += i + 1 < in.size() ? digits[v >> 6 & 63] : '=';
+        out += i + 2 < in.size() ? digits[v & 63] : '=';
+    }
+    return out;
+}
+
+std::string xmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else out += c;
+    }
+    return out;
+}
+
+// The lyrics of a song as Thai karaoke editors store them: an XML document (INFO, then
+// LYRIC of LINEs of WORDs with their TIME and TEXT), compressed with zlib and written in
+// base64 behind a header word, as one text event.
+struct LyricHeaderScore {
+    std::string header;
+    std::vector<std::pair<std::string, std::string>> info;
+    std::vector<std::vector<std::pair<long, std::string>>> lines;
+};
 
 // A quoted string with <HH> escapes for raw bytes.
 Bytes stringBytes(const std::string& word, int line) {
@@ -228,6 +262,41 @@ public:
 
 private:
     Song& song_;
+    LyricHeaderScore lyricHeader_;
+
+    // `lh-write [cut N] [bad-base64] [bad-zlib]`: the event, damaged as asked.
+    void writeLyricHeader(Track& t, const std::vector<std::string>& w, int line) {
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<SONG_LYRIC>\r\n  <INFO>\r\n";
+        for (const auto& [key, value] : lyricHeader_.info) xml += "    <" + key + ">" + xmlEscaped(value) + "</" + key + ">\r\n";
+        xml += "  </INFO>\r\n  <LYRIC>\r\n";
+        for (const auto& words : lyricHeader_.lines) {
+            xml += "    <LINE>\r\n";
+            if (!words.empty()) xml += "      <TIME>" + std::to_string(words.front().first) + "</TIME>\r\n";
+            for (const auto& [time, text] : words)
+                xml += "      <WORD>\r\n        <TIME>" + std::to_string(time) + "</TIME>\r\n        <TEXT>" + xmlEscaped(text) +
+                       "</TEXT>\r\n        <VOCAL></VOCAL>\r\n      </WORD>\r\n";
+            xml += "    </LINE>\r\n";
+        }
+        xml += "  </LYRIC>\r\n</SONG_LYRIC>\r\n";
+        // The words are in the song's code page already (as strings of the score are), whatever
+        // the declaration says: as the editors write them.
+        const Bytes text(xml.begin(), xml.end());
+        uLongf size = compressBound(static_cast<uLong>(text.size()));
+        Bytes packed(size);
+        if (compress2(packed.data(), &size, text.data(), static_cast<uLong>(text.size()), 9) != Z_OK) fail(line, "zlib failed");
+        packed.resize(size);
+        size_t cut = 0;
+        for (size_t i = 1; i < w.size(); ++i) {
+            if (w[i] == "cut" && i + 1 < w.size()) cut = static_cast<size_t>(number(w[++i], line));
+            else if (w[i] == "bad-zlib") for (size_t k = packed.size() / 3; k < packed.size() / 3 + 8 && k < packed.size(); ++k) packed[k] ^= 0x5A;
+            else if (w[i] != "bad-base64") fail(line, "lh-write: unknown damage " + w[i]);
+        }
+        std::string event = lyricHeader_.header + base64(packed);
+        if (std::find(w.begin(), w.end(), "bad-base64") != w.end()) event.insert(event.size() / 2, "*%!");
+        if (cut > 0 && cut < event.size()) event.resize(cut);
+        meta(t, 0x01, Bytes(event.begin(), event.end()));
+        lyricHeader_ = {};
+    }
 
     Track& current(int line) {
         if (song_.tracks.empty()) fail(line, "no track started");
@@ -344,6 +413,23 @@ private:
         } else if (cmd == "keysig") {
             need(2);
             meta(t, 0x59, Bytes{static_cast<uint8_t>(static_cast<int8_t>(number(w[1], line))), static_cast<uint8_t>(w[2] == "minor" ? 1 : 0)});
+        } else if (cmd == "lyric-header") {
+            need(1);
+            const Bytes h = stringBytes(w[1], line);
+            lyricHeader_ = {std::string(h.begin(), h.end()), {}, {}};
+        } else if (cmd == "lh-info") {
+            need(2);
+            const Bytes v = stringBytes(w[2], line);
+            lyricHeader_.info.emplace_back(w[1], std::string(v.begin(), v.end()));
+        } else if (cmd == "lh-line") {
+            lyricHeader_.lines.emplace_back();
+        } else if (cmd == "lh-word") {
+            need(2);
+            if (lyricHeader_.lines.empty()) fail(line, "lh-word before lh-line");
+            const Bytes v = stringBytes(w[2], line);
+            lyricHeader_.lines.back().emplace_back(number(w[1], line), std::string(v.begin(), v.end()));
+        } else if (cmd == "lh-write") {
+            writeLyricHeader(t, w, line);
         } else if (cmd == "text") {
             need(1); meta(t, 0x01, stringBytes(w[1], line));
         } else if (cmd == "lyric") {
