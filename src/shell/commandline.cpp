@@ -30,6 +30,26 @@
 
 namespace cantavo {
 
+namespace {
+
+// The measures the melody was chosen by, channel by channel, the chosen first.
+QJsonArray melodyReasons(const SongModel& song, const SongEvents& events) {
+    QJsonArray out;
+    const auto rounded = [](double v) { return std::round(v * 1000) / 1000; };
+    for (const MelodyMeasure& m : MelodyMeasures(song, events))
+        out.append(QJsonObject{{QStringLiteral("channel"), m.channel + 1},
+                               {QStringLiteral("track"), m.track + 1},
+                               {QStringLiteral("trackName"), m.trackName},
+                               {QStringLiteral("syllablesWithANote"), rounded(m.syllables)},
+                               {QStringLiteral("notesBetweenSyllables"), rounded(m.between)},
+                               {QStringLiteral("meanPitch"), rounded(m.meanPitch)},
+                               {QStringLiteral("nameWeight"), rounded(m.nameWeight)},
+                               {QStringLiteral("score"), rounded(m.score)}});
+    return out;
+}
+
+}  // namespace
+
 int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream& err) {
     SongModel song;
     LoadResult result = LoadSongFile(path, song);
@@ -55,7 +75,8 @@ int PrintSongInfo(const QString& path, bool json, QTextStream& out, QTextStream&
                                                                               {QStringLiteral("instrument"), ChannelInstrument(events, m.channel)},
                                                                               {QStringLiteral("chosen"), m.chosen},
                                                                               {QStringLiteral("notes"), static_cast<int>(m.notes.size())},
-                                                                              {QStringLiteral("lines"), static_cast<int>(m.lines.size())}};
+                                                                              {QStringLiteral("lines"), static_cast<int>(m.lines.size())},
+                                                                              {QStringLiteral("why"), melodyReasons(song, events)}};
             }
             for (const TrackRow& r : TrackRows(ReadSongChunks(contents), SongEncoding::fromName(song.encoding)))
                 tracks.append(QJsonObject{{QStringLiteral("name"), r.name},

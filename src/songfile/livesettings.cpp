@@ -1,8 +1,13 @@
 #include "livesettings.h"
 
 #include <QJsonArray>
+#include <QStringList>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "songencoding.h"
 
 namespace cantavo {
 
@@ -63,38 +68,92 @@ LiveSettings LiveSettings::fromJson(const QJsonObject& o) {
     return s.clamped();
 }
 
-int MelodyChannel(const SongModel& song, const SongEvents& events) {
-    if (song.lyricCount <= 0 || events.division <= 0 || events.timeCode) return -1;
-    const qint64 window = std::max(1, events.division / 8);
-    std::array<int, 16> hits{};
-    std::array<double, 16> pitchSum{};
-    std::array<int, 16> notes{};
-    std::vector<qint64> onsets[16];
+namespace {
+
+// Words makers name the melody's and the voice's tracks with, in the languages karaoke files
+// are made in (compared in lower case), and words that mark a second voice.
+const QStringList kLeadWords{QStringLiteral("melod"), QStringLiteral("mélod"), QStringLiteral("lead"), QStringLiteral("main"),
+                             QStringLiteral("tune"), QStringLiteral("メロ"), QStringLiteral("旋律"), QStringLiteral("멜로디"),
+                             QStringLiteral("ทำนอง"), QStringLiteral("เมโลดี")};
+const QStringList kVoiceWords{QStringLiteral("vocal"), QStringLiteral("voice"), QStringLiteral("voix"), QStringLiteral("voz"),
+                              QStringLiteral("voce"), QStringLiteral("vox"), QStringLiteral("stimme"), QStringLiteral("gesang"),
+                              QStringLiteral("canto"), QStringLiteral("sing"), QStringLiteral("歌"), QStringLiteral("ボーカル"),
+                              QStringLiteral("보컬"), QStringLiteral("ร้อง"), QStringLiteral("人声"), QStringLiteral("giọng")};
+const QStringList kSecondWords{QStringLiteral("harm"), QStringLiteral("back"), QStringLiteral("chor"), QStringLiteral("second"),
+                               QStringLiteral("2"), QStringLiteral("bgv"), QStringLiteral("coro"), QStringLiteral("ハモ")};
+
+double nameWeight(const QString& name) {
+    const QString n = name.toLower();
+    const auto has = [&](const QStringList& words) { return std::any_of(words.begin(), words.end(), [&](const QString& w) { return n.contains(w); }); };
+    double w = has(kLeadWords) ? 1.6 : has(kVoiceWords) ? 1.4 : 1.0;
+    if (w > 1 && has(kSecondWords)) w = 1 + (w - 1) / 2;
+    return w;
+}
+
+}  // namespace
+
+std::vector<MelodyMeasure> MelodyMeasures(const SongModel& song, const SongEvents& events) {
+    std::vector<MelodyMeasure> out;
+    if (song.lyricCount <= 0 || events.division <= 0 || events.timeCode) return out;
+    const qint64 window = std::max(1, events.division / 8);  // a 32nd note
+    std::vector<qint64> syllables;
+    for (int i = 1; i <= song.lyricCount; ++i) syllables.push_back(song.lyricTick[i]);
+    std::sort(syllables.begin(), syllables.end());
+    const qint64 from = syllables.front() - window, to = syllables.back() + window;
+    const auto onSyllable = [&](qint64 t) {
+        const auto it = std::lower_bound(syllables.begin(), syllables.end(), t - window);
+        return it != syllables.end() && *it <= t + window;
+    };
+    // Onsets per channel, a chord's notes counted once; the pitch and the track of each note.
+    std::array<std::vector<qint64>, 16> onsets;
+    std::array<std::vector<int>, 16> pitches;
+    std::array<std::array<int, 256>, 16> perTrack{};
     for (const SongEvent& e : events.events) {
         if (e.sysex >= 0 || (e.status & 0xF0) != 0x90 || e.data2 == 0) continue;
-        const int ch = e.status & 0x0F;
-        onsets[ch].push_back(e.tick);
-        pitchSum[static_cast<size_t>(ch)] += e.data1;
-        ++notes[static_cast<size_t>(ch)];
+        const size_t ch = e.status & 0x0F;
+        ++perTrack[ch][e.track];
+        if (e.tick < from || e.tick > to) continue;
+        pitches[ch].push_back(e.data1);
+        if (onsets[ch].empty() || onsets[ch].back() != e.tick) onsets[ch].push_back(e.tick);
     }
-    for (int i = 1; i <= song.lyricCount; ++i) {
-        const qint64 t = song.lyricTick[i];
-        for (size_t ch = 0; ch < 16; ++ch) {
-            const std::vector<qint64>& on = onsets[ch];
-            const auto it = std::lower_bound(on.begin(), on.end(), t - window);
-            if (it != on.end() && *it <= t + window) ++hits[ch];
-        }
-    }
-    int best = -1;
+    const SongEncoding encoding = SongEncoding::fromName(song.encoding);
     for (size_t ch = 0; ch < 16; ++ch) {
-        // Channel 10 plays drums in General MIDI: it keeps the beat the syllables fall on, but has no tune.
-        if (hits[ch] == 0 || ch == 9) continue;
-        if (best < 0 || hits[ch] > hits[static_cast<size_t>(best)] ||
-            (hits[ch] == hits[static_cast<size_t>(best)] &&
-             pitchSum[ch] / notes[ch] > pitchSum[static_cast<size_t>(best)] / notes[static_cast<size_t>(best)]))
-            best = static_cast<int>(ch);
+        if (ch == 9 || onsets[ch].empty()) continue;  // channel 10 plays drums in General MIDI: no tune
+        MelodyMeasure m;
+        m.channel = static_cast<int>(ch);
+        int hits = 0;
+        for (qint64 t : syllables) {
+            const auto it = std::lower_bound(onsets[ch].begin(), onsets[ch].end(), t - window);
+            hits += it != onsets[ch].end() && *it <= t + window;
+        }
+        if (hits == 0) continue;
+        const int between = static_cast<int>(std::count_if(onsets[ch].begin(), onsets[ch].end(), [&](qint64 t) { return !onSyllable(t); }));
+        m.syllables = static_cast<double>(hits) / static_cast<double>(syllables.size());
+        m.between = static_cast<double>(between) / static_cast<double>(onsets[ch].size());
+        double sum = 0;
+        for (int p : pitches[ch]) sum += p;
+        m.meanPitch = sum / static_cast<double>(pitches[ch].size());
+        m.track = static_cast<int>(std::max_element(perTrack[ch].begin(), perTrack[ch].end()) - perTrack[ch].begin());
+        if (static_cast<size_t>(m.track) < events.trackNames.size())
+            m.trackName = DecodeSongText(events.trackNames[static_cast<size_t>(m.track)], encoding, false).trimmed();
+        m.nameWeight = nameWeight(m.trackName);
+        // Tunes are sung from about D3 to E5 on average: a bass line, or a doubling an octave
+        // above the voice, lies outside and weighs less the further it is.
+        const double outside = m.meanPitch < 50 ? 50 - m.meanPitch : m.meanPitch > 76 ? m.meanPitch - 76 : 0;
+        const double range = std::max(0.5, 1 - outside / 24);
+        m.score = m.syllables * (1 - 0.6 * m.between) * range * m.nameWeight;
+        out.push_back(m);
     }
-    return best;
+    std::stable_sort(out.begin(), out.end(), [](const MelodyMeasure& a, const MelodyMeasure& b) {
+        if (std::abs(a.score - b.score) > 1e-9) return a.score > b.score;
+        return a.meanPitch > b.meanPitch;
+    });
+    return out;
+}
+
+int MelodyChannel(const SongModel& song, const SongEvents& events) {
+    const std::vector<MelodyMeasure> measures = MelodyMeasures(song, events);
+    return measures.empty() ? -1 : measures.front().channel;
 }
 
 }  // namespace cantavo

@@ -2,6 +2,8 @@
 
 #include <QJsonObject>
 
+#include <vector>
+
 #include <array>
 
 #include "songevents.h"
@@ -38,9 +40,26 @@ struct LiveSettings {
     static LiveSettings fromJson(const QJsonObject& o);
 };
 
-// The channel 0..15 that carries the melody under the lyrics: the one with a note-on within
-// a 32nd note of the most syllables (ties to the higher mean pitch), never the drums' channel
-// 10; -1 when none has any.
+// How well a channel answers the syllables, for the choice of the melody.
+struct MelodyMeasure {
+    int channel = 0;        // 0..15
+    int track = -1;         // the track chunk holding most of its notes
+    QString trackName;
+    double syllables = 0;   // share of the syllables with a note of the channel starting with them
+    double between = 0;     // share of its notes within the sung lines that start with no syllable
+    double meanPitch = 0;   // of those notes
+    double nameWeight = 1;  // above 1 when its track is named for the melody or the voice
+    double score = 0;
+};
+
+// The measures of every channel with a note on a syllable (never the drums' channel 10), the
+// most likely melody first.
+std::vector<MelodyMeasure> MelodyMeasures(const SongModel& song, const SongEvents& events);
+
+// The channel 0..15 that carries the melody under the lyrics: the tune answers the syllables
+// one to one (most syllables have a note starting with them, few of its notes fall between
+// them) in a singing range, and its maker's name for the track ("Melody", "Vocal") weighs
+// strongly; -1 when no channel has a note on a syllable.
 int MelodyChannel(const SongModel& song, const SongEvents& events);
 
 }  // namespace cantavo

@@ -40,8 +40,10 @@ bool LoadSongEvents(const QByteArray& data, SongEvents& out, QString* error) {
         qint64 order = 0;
         while (walker.beginTrack(from)) {
             TrackEvent e;
+            out.trackNames.emplace_back();
             while (walker.nextEvent(e)) {
                 if (e.status == 0xFF) {
+                    if (e.type == 0x03 && out.trackNames.back().isEmpty()) out.trackNames.back() = e.data;
                     if (e.type == 0x51 && e.data.size() >= 3) {
                         double micros = 0;
                         for (char c : e.data) micros = micros * 256 + static_cast<unsigned char>(c);

@@ -37,6 +37,7 @@ struct SongEvents {
     std::vector<QByteArray> sysex;      // the bytes after F0 (or F7), as stored
     std::vector<TempoChange> tempo;     // in tick order; a change at tick 0 included
     qint64 endTick = 0;                 // the latest end of any track
+    std::vector<QByteArray> trackNames; // each track's first name event (0x03), as stored; may be empty
 };
 
 // The kind of an event for the same-tick order above (lower goes first).

@@ -151,5 +151,20 @@ TEST(ScoreCommandErrors, SayWhatIsWrong) {
     }
 }
 
+TEST(ScoreCli, InfoSaysWhyTheMelodyWasChosen) {
+    const CliRun r = run({QStringLiteral("--info"), QStringLiteral("--json"), fixture("melody-two-voices")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QJsonObject melody = QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("melody")).toObject();
+    EXPECT_EQ(melody.value(QStringLiteral("channel")).toInt(), 5);
+    const QJsonArray why = melody.value(QStringLiteral("why")).toArray();
+    ASSERT_EQ(why.size(), 3);
+    const QJsonObject first = why[0].toObject();
+    EXPECT_EQ(first.value(QStringLiteral("trackName")).toString(), QStringLiteral("Vocal 1"));
+    EXPECT_EQ(first.value(QStringLiteral("syllablesWithANote")).toDouble(), 1.0);
+    EXPECT_EQ(first.value(QStringLiteral("notesBetweenSyllables")).toDouble(), 0.0);
+    EXPECT_GT(first.value(QStringLiteral("score")).toDouble(), why[1].toObject().value(QStringLiteral("score")).toDouble());
+    EXPECT_EQ(why[2].toObject().value(QStringLiteral("trackName")).toString(), QStringLiteral("Bass"));
+}
+
 }  // namespace
 }  // namespace cantavo::test

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "livesettings.h"
 #include "pitchtracker.h"
 #include "scorekeeper.h"
 #include "singer.h"
@@ -34,6 +35,30 @@ TEST(Melody, IsTheChannelUnderTheSyllablesWithinSungLines) {
     const LoadedSong up = loadSong(demoSong("twinkle"), -1, 3);
     EXPECT_EQ(up.melody.notes.front().pitch, 65);
     EXPECT_NE(loadSong(demoSong("oh-susanna")).melody.channel, 9);
+}
+
+// The tune, not the busiest channel on the beat: a riff bass, a harmony above the lead, a
+// doubling an octave up. Each would have been chosen by counting notes on syllables alone.
+TEST(Melody, IsTheTuneNotTheBusiestChannelOnTheBeat) {
+    const auto chosen = [](const char* name) { return loadSong(fixture(name)).melody.channel + 1; };
+    EXPECT_EQ(chosen("melody-riff-bass"), 6) << "the bass has a note on every syllable, and as many between them";
+    EXPECT_EQ(chosen("melody-two-voices"), 5) << "\"Vocal 1\" over the harmony a third above it";
+    EXPECT_EQ(chosen("melody-octave-doubled"), 7) << "the octave a voice sings in";
+    // The measures say why.
+    const LoadedSong riff = loadSong(fixture("melody-riff-bass"));
+    const std::vector<MelodyMeasure> m = MelodyMeasures(riff.model, riff.events);
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_NEAR(m[0].syllables, 10.0 / 11, 1e-9);
+    EXPECT_EQ(m[0].between, 0);
+    EXPECT_EQ(m[1].channel, 2);
+    EXPECT_EQ(m[1].syllables, 1);
+    EXPECT_GT(m[1].between, 0.5);
+    EXPECT_LT(m[1].meanPitch, 48);
+    const LoadedSong voices = loadSong(fixture("melody-two-voices"));
+    const std::vector<MelodyMeasure> v = MelodyMeasures(voices.model, voices.events);
+    ASSERT_GE(v.size(), 2u);
+    EXPECT_EQ(v[0].trackName, QStringLiteral("Vocal 1"));
+    EXPECT_GT(v[0].nameWeight, v[1].nameWeight);
 }
 
 TEST(Melody, TempoMapConversionsAreInverse) {
