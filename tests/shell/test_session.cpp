@@ -256,3 +256,16 @@ TEST_F(Window, ScreenshotsOfASingingSong) {
     shot(QStringLiteral("twinkle-resized"));
     SUCCEED();
 }
+
+// A Thai editor's song in the window: its title in the caption, its lines on the page, lit
+// word by word.
+TEST_F(Window, AThaiEditorsSongIsSungLineByLine) {
+    open(fixture("thai-lyric-header"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("ฝนตก - วงของเรา"));
+    EXPECT_EQ(window->lyricsWindow().surface().pilotText().trimmed(), QStringLiteral("ฝนตกที่บ้าน"));
+    EXPECT_EQ(window->lyricsWindow().surface().followingLines().value(0).trimmed(), QStringLiteral("ดาวบนฟ้า"));
+    play();
+    advance(4.0);
+    shot(QStringLiteral("thai-lyric-header"));
+    EXPECT_GE(window->session().lyricIndex, 3) << "the words light up as the song reaches them";
+}

@@ -86,9 +86,57 @@ std::vector<std::string> splitWords(const std::string& s, int line) {
 // The code page the score's strings are written in (set by `encoding`); empty: as typed.
 std::string textEncoding;
 
+Bytes iconvBytes(const std::string& to, const std::string& from, const Bytes& in, bool* ok) {
+    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    *ok = cd != reinterpret_cast<iconv_t>(-1);
+    if (!*ok) return {};
+    std::string src(in.begin(), in.end());
+    std::string out(src.size() * 4 + 16, '\0');
+    char* s = src.data();
+    char* d = out.data();
+    size_t left = src.size(), room = out.size();
+    *ok = iconv(cd, &s, &left, &d, &room) != static_cast<size_t>(-1) && left == 0;
+    iconv_close(cd);
+    return Bytes(out.data(), d);
+}
+
+// Vietnamese as Vietnamese keyboards write it in CP1258: every tone mark a combining byte of
+// its own after the vowel (iconv writes the precomposed letter where the code page has one).
+// The table comes from the code page itself: each vowel byte with each tone byte, read back.
+Bytes vietnameseDecomposed(const Bytes& utf8, int line) {
+    static std::map<std::string, Bytes> toned;
+    if (toned.empty()) {
+        for (int base = 0x41; base <= 0xFF; ++base) {
+            for (int tone : {0xCC, 0xEC, 0xDE, 0xD2, 0xF2}) {
+                bool ok = false;
+                const Bytes composed = iconvBytes("UTF-8", "CP1258", Bytes{static_cast<uint8_t>(base), static_cast<uint8_t>(tone)}, &ok);
+                const Bytes single = iconvBytes("UTF-32LE", "UTF-8", composed, &ok);
+                if (ok && single.size() == 4) toned[std::string(composed.begin(), composed.end())] = Bytes{static_cast<uint8_t>(base), static_cast<uint8_t>(tone)};
+            }
+        }
+    }
+    Bytes out;
+    for (size_t i = 0; i < utf8.size();) {
+        size_t n = utf8[i] < 0x80 ? 1 : utf8[i] < 0xE0 ? 2 : utf8[i] < 0xF0 ? 3 : 4;
+        const std::string ch(utf8.begin() + static_cast<long>(i), utf8.begin() + static_cast<long>(std::min(utf8.size(), i + n)));
+        const auto it = toned.find(ch);
+        if (it != toned.end()) {
+            out.insert(out.end(), it->second.begin(), it->second.end());
+        } else {
+            bool ok = false;
+            const Bytes one = iconvBytes("CP1258", "UTF-8", Bytes(ch.begin(), ch.end()), &ok);
+            if (!ok) fail(line, "a string cannot be written in CP1258");
+            out.insert(out.end(), one.begin(), one.end());
+        }
+        i += n;
+    }
+    return out;
+}
+
 // Converts the UTF-8 of the score into `textEncoding`.
 Bytes encoded(const Bytes& utf8, int line) {
     if (textEncoding.empty()) return utf8;
+    if (textEncoding == "CP1258-DECOMPOSED") return vietnameseDecomposed(utf8, line);
     iconv_t cd = iconv_open(textEncoding.c_str(), "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) fail(line, "unknown encoding " + textEncoding);
     std::string in(utf8.begin(), utf8.end());
