@@ -45,13 +45,19 @@ const QList<Candidate>& candidates() {
     return list;
 }
 
-// What uchardet answers, in the names above; empty for anything else.
-QByteArray fromUchardet(const QByteArray& sample) {
+// A stray symbol or a mistyped letter is no evidence of another script: the Western songs
+// with such strays measured hold one 8-bit byte inside a word, the shortest real titles in a
+// script of their own two (a Polish "łąkach") and more.
+constexpr int kLeastEvidence = 2;
+
+// What uchardet answers, in the names above; empty for anything else. `raw`: its own name.
+QByteArray fromUchardet(const QByteArray& sample, QString* raw) {
     uchardet_t u = uchardet_new();
     uchardet_handle_data(u, sample.constData(), static_cast<size_t>(sample.size()));
     uchardet_data_end(u);
     const QByteArray answer = QByteArray(uchardet_get_charset(u)).toUpper();
     uchardet_delete(u);
+    if (raw) *raw = QString::fromLatin1(answer);
     static const QList<QPair<QByteArray, QByteArray>> names = {
         {"WINDOWS-1250", "windows-1250"}, {"ISO-8859-2", "windows-1250"}, {"WINDOWS-1251", "windows-1251"}, {"ISO-8859-5", "windows-1251"},
         {"WINDOWS-1253", "windows-1253"}, {"ISO-8859-7", "windows-1253"}, {"WINDOWS-1254", "windows-1254"}, {"ISO-8859-9", "windows-1254"},
@@ -159,7 +165,55 @@ QString DecodeSongText(const QByteArray& bytes, const SongEncoding& encoding, bo
     return decoder.decode(copy);
 }
 
-SongEncoding DetectSongEncoding(const QList<QByteArray>& texts) {
+QString NotTextReason(const QString& text) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80 && c.isPrint()) continue;
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t')) continue;
+        if (c == QChar::ReplacementCharacter) return QStringLiteral("bytes the code page does not have");
+        switch (c.category()) {
+        case QChar::Other_Control: return QStringLiteral("a control character");
+        case QChar::Other_NotAssigned: return QStringLiteral("an unassigned character");
+        case QChar::Other_PrivateUse: return QStringLiteral("a private-use character");
+        default: break;
+        }
+        if (c.isMark() && (i == 0 || !isWordChar(text[i - 1]))) return QStringLiteral("a combining mark on no letter");
+        if (!isWordChar(c) && i > 0 && i + 1 < n && isWordChar(text[i - 1]) && isWordChar(text[i + 1]))
+            return QStringLiteral("a symbol inside a word");
+    }
+    // Words are made of letters: a reading whose 8-bit characters in words are mostly symbols
+    // glued to letters is the wrong code page.
+    int letters = 0, symbols = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80) continue;
+        const bool touching = (i > 0 && isWordChar(text[i - 1])) || (i + 1 < n && isWordChar(text[i + 1]));
+        if (isWordChar(c)) ++letters;
+        else if (touching) ++symbols;
+    }
+    if (symbols > letters) return QStringLiteral("8-bit characters in words that are mostly symbols");
+    // A word of Latin letters with letters of another script in it.
+    for (qsizetype i = 0; i < n;) {
+        if (!isWordChar(text[i])) {
+            ++i;
+            continue;
+        }
+        bool ascii = false, otherScript = false;
+        for (; i < n && isWordChar(text[i]); ++i) {
+            const QChar w = text[i];
+            if (w.unicode() < 0x80) ascii = true;
+            else if (w.isLetter() && w.script() != QChar::Script_Latin && w.script() != QChar::Script_Common) otherScript = true;
+        }
+        if (ascii && otherScript) return QStringLiteral("letters of two scripts in one word");
+    }
+    return {};
+}
+
+SongEncoding DetectSongEncoding(const QList<QByteArray>& texts, EncodingGuess* guess) {
+    EncodingGuess own;
+    EncodingGuess& g = guess ? *guess : own;
+    g = EncodingGuess{};
     QByteArray sample;
     bool allUtf8 = true, multiByte = false, high = false;
     for (QByteArray t : texts) {
@@ -172,8 +226,49 @@ SongEncoding DetectSongEncoding(const QList<QByteArray>& texts) {
         sample += t;
         sample += '\n';
     }
-    if (!high) return {};
-    if (allUtf8 && multiByte) return {"UTF-8"};
+    if (!high) {
+        g.basis = QStringLiteral("no 8-bit text");
+        return {};
+    }
+    if (allUtf8 && multiByte) {
+        g.basis = QStringLiteral("UTF-8");
+        return {"UTF-8"};
+    }
+    // 8-bit bytes inside words: next to a letter or to another 8-bit byte. A "©" standing
+    // alone is no letter of any script.
+    const auto eightBit = [&](qsizetype i) { return i >= 0 && i < sample.size() && static_cast<unsigned char>(sample[i]) >= 0x80; };
+    const auto letter = [&](qsizetype i) { return i >= 0 && i < sample.size() && std::isalpha(static_cast<unsigned char>(sample[i])); };
+    bool dos = true;
+    for (qsizetype i = 0; i < sample.size(); ++i) {
+        if (!eightBit(i)) continue;
+        g.eightBitBytes += eightBit(i - 1) || eightBit(i + 1) || letter(i - 1) || letter(i + 1);
+        // The accented letters DOS karaoke editors wrote, which the statistical detector
+        // takes for a Windows code page's.
+        const QByteArray one(1, sample[i]);
+        const QString table = ConvertOemChars(one);
+        dos = dos && table != DecodeWindows1252(one) && table.front().isLetter();
+    }
+    if (g.eightBitBytes < kLeastEvidence) {
+        g.basis = QStringLiteral("too few 8-bit bytes");
+        return {};
+    }
+    if (dos) {
+        g.basis = QStringLiteral("DOS letters");
+        return {};
+    }
+    const QByteArray suggested = fromUchardet(sample, &g.detector);
+    if (!suggested.isEmpty() && suggested != "windows-1252") {
+        QStringDecoder decoder(suggested.constData(), QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(sample);
+        g.veto = decoder.hasError() ? QStringLiteral("bytes the code page does not have") : NotTextReason(text);
+        if (g.veto.isEmpty()) {
+            g.basis = QStringLiteral("detector");
+            return {suggested};
+        }
+    }
+    // The detector has no usable answer (too little text for its statistics, or a reading
+    // that is no text): the reading whose letters fit a script's code page best.
+    g.basis = QStringLiteral("weighing");
 
     // The Western reading, as karaoke files have always been read, is the one to beat.
     const Candidate& western = candidates().front();
@@ -185,7 +280,6 @@ SongEncoding DetectSongEncoding(const QList<QByteArray>& texts) {
         westernScore = std::max(westernScore, plausibility(decoder.decode(sample), western));
     }
 
-    const QByteArray suggested = fromUchardet(sample);
     const Candidate* best = nullptr;
     double bestScore = 0;
     for (const Candidate& c : candidates()) {
@@ -197,7 +291,6 @@ SongEncoding DetectSongEncoding(const QList<QByteArray>& texts) {
         // Only a reading clearly better than the Western one is taken; among those the
         // statistical detector breaks near-ties.
         if (score <= 0 || score <= westernScore) continue;
-        if (c.codePage == suggested) score *= 1.25;
         if (!best || score > bestScore) {
             best = &c;
             bestScore = score;

@@ -33,9 +33,28 @@ QList<EncodingChoice> SongEncodingChoices();
 // texts); without it the character table is not applied either (texts kept as stored).
 QString DecodeSongText(const QByteArray& bytes, const SongEncoding& encoding, bool useTable);
 
-// Chooses the encoding of a song from all its 8-bit texts taken together: UTF-8 when they
-// are valid UTF-8 with multi-byte sequences; a code page when the bytes are clearly of
-// another script's code page; otherwise the character table, as for every Western song.
-SongEncoding DetectSongEncoding(const QList<QByteArray>& texts);
+// How the encoding of a song was chosen: how sure the choice is.
+struct EncodingGuess {
+    // "no 8-bit text", "UTF-8", "too few 8-bit bytes", "DOS letters", "detector" (the
+    // statistical detector's answer, its reading plainly text) or "weighing" (the detector had
+    // no usable answer: the letters' fit to each code page decided); or "chosen by the singer".
+    QString basis;
+    QString detector;      // the detector's answer, as it names it
+    QString veto;          // why the detector's answer was not taken, when it was not
+    int eightBitBytes = 0; // the evidence: bytes 0x80..0xFF inside words of the song's texts
+};
+
+// Chooses the encoding of a song from all its 8-bit texts taken together (in file order, as
+// one sample): UTF-8 when they are valid UTF-8 with multi-byte sequences; the character table
+// when there is no more than a stray symbol, or when every 8-bit byte is one of the DOS
+// letters of the character table; otherwise the statistical detector's answer unless its
+// reading is plainly no text; when the detector has no usable answer, the reading whose
+// letters best fit a script's code page.
+SongEncoding DetectSongEncoding(const QList<QByteArray>& texts, EncodingGuess* guess = nullptr);
+
+// Why a decoded text is plainly no text (a control character, an unassigned code point, a
+// combining mark on no letter, a symbol inside a word, words whose 8-bit characters are
+// mostly symbols, letters of two scripts in one word); empty when it may be text.
+QString NotTextReason(const QString& text);
 
 }  // namespace cantavo

@@ -115,6 +115,11 @@ QJsonObject SongFactsJson(const SongModel& s, const LoadResult& r) {
     o[QStringLiteral("titleSource")] = TitleSourceName(s.titleSource);
     o[QStringLiteral("encoding")] = s.encoding;
     if (!s.lyricsNote.isEmpty()) o[QStringLiteral("lyricsNote")] = s.lyricsNote;
+    const EncodingGuess& g = s.encodingGuess;
+    QJsonObject how{{QStringLiteral("basis"), g.basis}, {QStringLiteral("eightBitBytes"), g.eightBitBytes}};
+    if (!g.detector.isEmpty()) how[QStringLiteral("detector")] = g.detector;
+    if (!g.veto.isEmpty()) how[QStringLiteral("detectorVetoed")] = g.veto;
+    o[QStringLiteral("encodingChoice")] = how;
     QJsonArray lyrics;
     for (int i = 1; i <= s.lyricCount; ++i)
         lyrics.append(QJsonObject{{QStringLiteral("tick"), s.lyricTick[i]}, {QStringLiteral("text"), s.lyricText[i]}});

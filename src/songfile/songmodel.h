@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "songencoding.h"
 #include "songreaderror.h"
 
 namespace cantavo {
@@ -93,6 +94,7 @@ struct SongModel {
     TitleSource titleSource = TitleSource::None;
     QString encoding;  // the name of the encoding the texts were read in (SongEncoding::name)
     QString lyricsNote;  // why lyrics the song holds could not be read, when they could not
+    EncodingGuess encodingGuess;  // how the encoding was chosen: how sure the choice is
     qint64 lastEventTick = 0;  // the latest end of any track, for the song's length
     SongPanelTexts panels;
 

@@ -73,6 +73,7 @@ struct SongSurvey {
     SongEncoding encoding;
     qint64 lastTick = 0;
     QByteArray lyricHeader;  // the first text event holding a Thai editor's lyrics, if any
+    EncodingGuess guess;
 };
 
 // `forced`: the encoding the user chose for this song; empty for the automatic choice.
@@ -111,7 +112,12 @@ SongSurvey survey(SongFile& file, qint64 firstTrackAt, const QString& forced) {
     } catch (const SongReadError&) {
         s.lastTick = std::max(s.lastTick, walker.tick());
     }
-    s.encoding = forced.isEmpty() ? DetectSongEncoding(texts) : SongEncoding::fromName(forced);
+    if (forced.isEmpty()) {
+        s.encoding = DetectSongEncoding(texts, &s.guess);
+    } else {
+        s.encoding = SongEncoding::fromName(forced);
+        s.guess.basis = QStringLiteral("chosen by the singer");
+    }
     return s;
 }
 
@@ -362,6 +368,7 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
         SongSurvey s = survey(file, firstTrackAt, encoding);
         m.lastEventTick = s.lastTick;
         m.encoding = s.encoding.name();
+        m.encodingGuess = s.guess;
         Reader reader(file, m, s);
         reader.readFirstTrack(firstTrackAt);
         bool found = reader.readLyricHeader(m.division);

@@ -43,7 +43,7 @@ TEST(Encoding, EachCodePageIsFoundAndReadAsWritten) {
         {"enc-hebrew", "windows-1255"},   {"enc-arabic", "windows-1256"},  {"enc-baltic", "windows-1257"},
         {"enc-central", "windows-1250"},  {"enc-vietnamese", "windows-1258"}, {"enc-thai", "windows-874"},
         {"enc-shiftjis", "Shift_JIS"},    {"enc-gbk", "GBK"},              {"enc-big5", "Big5"},
-        {"enc-euckr", "EUC-KR"},
+        {"enc-euckr", "EUC-KR"},         {"enc-vietnamese-decomposed", "windows-1258"},
     };
     for (const auto& [name, codePage] : fixtures) {
         SCOPED_TRACE(name);
@@ -57,6 +57,53 @@ TEST(Encoding, EachCodePageIsFoundAndReadAsWritten) {
         };
         EXPECT_EQ(normal(songStrings(m)), normal(scoreStrings(name)));
     }
+}
+
+// Made as real files are made: a title of a few words in its own script over ASCII words;
+// Western songs with a stray symbol, or with junk bytes in plain English words.
+TEST(Encoding, ShortTitlesStraySymbolsAndJunk) {
+    const QList<QPair<const char*, const char*>> titles = {
+        {"title-thai", "windows-874"},      {"title-vietnamese", "windows-1258"}, {"title-cyrillic", "windows-1251"},
+        {"title-greek", "windows-1253"},    {"title-hebrew", "windows-1255"},     {"title-arabic", "windows-1256"},
+        {"title-turkish", "windows-1254"},  {"title-central", "windows-1250"},    {"title-baltic", "windows-1257"},
+        {"title-japanese", "Shift_JIS"},    {"title-japanese-halfwidth", "Shift_JIS"},
+    };
+    for (const auto& [name, codePage] : titles) {
+        SCOPED_TRACE(name);
+        SongModel m;
+        ASSERT_EQ(LoadSongFile(fixture(name), m).status, LoadStatus::Loaded);
+        EXPECT_EQ(m.encoding, QString::fromLatin1(codePage));
+        EXPECT_EQ(m.songTitle.section(QStringLiteral("\r\n"), 0, 0).normalized(QString::NormalizationForm_C),
+                  scoreStrings(name).filter(QRegularExpression(QStringLiteral("^@T"))).value(0).mid(2).normalized(QString::NormalizationForm_C));
+    }
+    for (const char* western : {"western-stray-symbols", "english-junk-bytes"}) {
+        SongModel m;
+        ASSERT_EQ(LoadSongFile(fixture(western), m).status, LoadStatus::Loaded);
+        EXPECT_EQ(m.encoding, QStringLiteral("character-table")) << western;
+    }
+    // How sure: the detector decided the Thai title; a stray symbol is too little to go on;
+    // DOS accents are DOS accents, whatever the detector takes them for.
+    SongModel thai, stray, dos;
+    LoadSongFile(fixture("title-thai"), thai);
+    EXPECT_EQ(thai.encodingGuess.basis, QStringLiteral("detector"));
+    EXPECT_EQ(thai.encodingGuess.detector, QStringLiteral("TIS-620"));
+    LoadSongFile(fixture("western-stray-symbols"), stray);
+    EXPECT_EQ(stray.encodingGuess.basis, QStringLiteral("too few 8-bit bytes"));
+    EXPECT_EQ(stray.encodingGuess.eightBitBytes, 1) << "the lone \"©\" is in no word";
+    LoadSongFile(demoSong("frere-jacques"), dos);
+    EXPECT_EQ(dos.encodingGuess.basis, QStringLiteral("DOS letters"));
+}
+
+TEST(Encoding, AReadingThatIsPlainlyNoTextIsVetoed) {
+    EXPECT_TRUE(NotTextReason(QStringLiteral("ดาวบนฟ้า - Band")).isEmpty());
+    EXPECT_TRUE(NotTextReason(QStringLiteral("Na\u0301ng, cafe\u0301")).isEmpty());
+    EXPECT_EQ(NotTextReason(QStringLiteral("\u0E34ยมมบำ")), QStringLiteral("a combining mark on no letter"));
+    EXPECT_EQ(NotTextReason(QStringLiteral("lo\u0648ve")), QStringLiteral("letters of two scripts in one word"));
+    EXPECT_EQ(NotTextReason(QStringLiteral("he\u00B6art")), QStringLiteral("a symbol inside a word"));
+    EXPECT_EQ(NotTextReason(QStringLiteral("a\u0001b")), QStringLiteral("a control character"));
+    EXPECT_EQ(NotTextReason(QStringLiteral("a\uE000b")), QStringLiteral("a private-use character"));
+    EXPECT_EQ(NotTextReason(QStringLiteral("Zo\u0102\u00AB caf\u201A")), QStringLiteral("8-bit characters in words that are mostly symbols"));
+    EXPECT_TRUE(NotTextReason(QStringLiteral("\u201ETak\u201D, \u0142\u0105ka")).isEmpty()) << "quotes around Polish words";
 }
 
 TEST(Encoding, WesternSongsReadExactlyAsBefore) {
