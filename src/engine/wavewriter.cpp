@@ -26,9 +26,14 @@ bool WaveWriter::open(const QString& path, SF_INFO info, QString* error) {
     const QString refused = OutputFileProblem(path);
     if (!refused.isEmpty()) return fail(refused);
     file_ = new QSaveFile(path);
-    if (!file_->open(QIODevice::WriteOnly)) return fail(file_->errorString());
+    // Unbuffered: the sound library writes to the descriptor itself, behind any buffer.
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(file_->errorString());
+    // The sound library gets a descriptor of its own, which it closes whatever happens (on a
+    // failed open too): the file's own stays Qt's.
+    const int own = ::dup(file_->handle());
+    if (own < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
     errno = 0;
-    sf_ = sf_open_fd(file_->handle(), SFM_WRITE, &info, SF_FALSE);
+    sf_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
     // The header is written at once: a full disk shows here, and the system says it best.
     if (!sf_) return fail(errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : QString::fromUtf8(sf_strerror(nullptr)));
     return true;
