@@ -3,17 +3,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QLockFile>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace cantavo::runfiles {
 
@@ -26,22 +24,31 @@ std::mutex& guard() {
 
 QString runName(qint64 pid) { return QStringLiteral("run-%1").arg(pid); }
 
-// The run folders this copy made, each with the lock that says it is alive. The system's
-// temporary folder may change while the program runs (tests do it), so there may be more
-// than one.
+// Whether a lock file is held by a running copy: its holder keeps an exclusive lock on it,
+// which the kernel drops when the holder ends, however it ends.
+bool heldByAnother(const QString& lockFile) {
+    const int fd = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+// The run folders this copy made, each with the descriptor of the lock that says it is alive.
+// The system's temporary folder may change while the program runs (tests do it), so there may
+// be more than one.
 struct OwnFolders {
     struct Held {
         QString folder;
-        std::unique_ptr<QLockFile> lock;
+        int lock = -1;
     };
     std::vector<Held> held;
     ~OwnFolders() {
-        for (Held& h : held) {
+        for (const Held& h : held) {
             QDir().rmdir(h.folder);
-            // The whole temporary folder may be gone already (a test's, or a cleaned /tmp):
-            // then there is no lock file left to remove, and nothing to say about it.
-            if (QFileInfo::exists(h.folder + QStringLiteral(".lock"))) h.lock->unlock();
-            else (void)h.lock.release();
+            // The whole temporary folder may be gone already (a test's, or a cleaned /tmp).
+            ::unlink(QFile::encodeName(h.folder + QStringLiteral(".lock")).constData());
+            if (h.lock >= 0) ::close(h.lock);
         }
     }
 };
@@ -76,9 +83,13 @@ QString OwnTemporaryFolder() {
     OwnFolders& own = ownFolders();
     const bool known = std::any_of(own.held.begin(), own.held.end(), [&](const OwnFolders::Held& h) { return h.folder == folder; });
     if (!known) {
-        auto held = std::make_unique<QLockFile>(folder + QStringLiteral(".lock"));
-        held->tryLock(0);
-        own.held.push_back({folder, std::move(held)});
+        const int fd = ::open(QFile::encodeName(folder + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            own.held.push_back({folder, -1});
+        } else {
+            own.held.push_back({folder, fd});
+        }
     }
     QDir().mkpath(folder);
     return folder;
@@ -90,10 +101,7 @@ QStringList AbandonedTemporaryFolders() {
     QStringList found;
     for (const QString& name : shared.entryList({QStringLiteral("run-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (name == mine) continue;
-        // A live copy holds its lock; the lock of one that died gives way.
-        QLockFile owner(shared.filePath(name + QStringLiteral(".lock")));
-        if (!owner.tryLock(0)) continue;
-        owner.unlock();
+        if (heldByAnother(shared.filePath(name + QStringLiteral(".lock")))) continue;
         found << shared.filePath(name);
     }
     return found;

@@ -10,8 +10,8 @@ namespace cantavo {
 //
 // The temporary folder all copies of a user share is `cantavo-USER` in the system's
 // temporary folder. Each running copy works in a folder of its own inside it, `run-PID`,
-// held by the lock file `run-PID.lock` while it runs: a folder whose lock nobody holds was
-// left by a copy that ended without cleaning up.
+// and holds an advisory lock on `run-PID.lock` while it runs: a folder whose lock nobody
+// holds was left by a copy that ended without cleaning up.
 //
 // Working files outside that folder (the modified songs written beside a song) are marked
 // with an advisory lock on the file itself for as long as the copy uses them; the kernel
