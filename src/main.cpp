@@ -4,6 +4,7 @@
 
 #include "commandline.h"
 #include "dialogs.h"
+#include "endsignals.h"
 #include "mci.h"
 #include "startup.h"
 
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
     int status;
     {
         cantavo::Startup startup(cantavo::ProgramDirectory(), request.songs);
+        const cantavo::EndSignals ending([&startup] {
+            if (startup.mainWindow()) startup.mainWindow()->endAtRequest();
+            QApplication::quit();
+        });
         startup.begin();
         status = QApplication::exec();
     }

@@ -28,6 +28,9 @@ bool initAudio(QString* error) {
     static bool ok = false;
     std::call_once(once, [] {
         SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Cantavo!");
+        // The library would take SIGINT and SIGTERM for itself and leave them unanswered:
+        // the desktop's logout must still end the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         ok = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     });
     if (!ok && error) *error = QStringLiteral("Error while loading media device driver: %1").arg(QString::fromUtf8(SDL_GetError()));
@@ -147,6 +150,11 @@ void WaveDevice::adoptAsSpool() {
     spool_ = !own.isEmpty() && QFile::rename(path_, own) ? own : path_;
     // Recording again goes on after it, as after a take just stopped.
     position_ = take_.size();
+}
+
+void WaveDevice::keepSpool() {
+    stop();
+    spool_.clear();
 }
 
 void WaveDevice::close() {

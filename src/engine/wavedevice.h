@@ -62,6 +62,9 @@ public:
     // Makes the open file this device's spool: closing the device deletes it (a leftover
     // take opened to be saved).
     void adoptAsSpool();
+    // Stops, and leaves the take's spool file on disk for the next run to offer, as a crash
+    // would: for a program asked to end with a take not saved.
+    void keepSpool();
     const QString& spoolPath() const { return spool_; }
     // The input of the last recording, as the desktop names it.
     const QString& inputDescription() const { return inputDescription_; }

@@ -166,6 +166,9 @@ public:
 
     // The three ways out.
     void MenuExit();
+    // Ends as "Exit" does, asking nothing (the desktop's logout): a take not saved is left for
+    // the next start to offer, as after a crash.
+    void endAtRequest();
     void ButtonExit();
     SongInfoDialog& songInfo();
     HelpWindow& help();

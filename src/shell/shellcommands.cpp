@@ -19,6 +19,7 @@
 #include "runfiles.h"
 #include "songencoding.h"
 #include "synthhost.h"
+#include "wavedevice.h"
 
 namespace cantavo {
 
@@ -280,6 +281,13 @@ void MainWindow::exitProgram(bool askAboutTemporaryFiles) {
     }
     leaving_ = true;
     close();
+}
+
+void MainWindow::endAtRequest() {
+    if (session_->waveUnsaved == 1)
+        if (WaveDevice* take = panel_->wave->wave()) take->keepSpool();
+    session_->waveUnsaved = 0;
+    exitProgram(false);
 }
 
 void MainWindow::MenuExit() { exitProgram(true); }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "chartable.h"
 
@@ -135,6 +136,56 @@ double plausibility(const QString& text, const Candidate& c) {
     return score;
 }
 
+// How likely a double-byte code page's reading of the bytes is, as the log of the chance
+// that a text of its language is made of these characters: each language writes mostly with
+// a block of common characters (GB2312's first level, the Hangul syllables of KS X 1001, the
+// kana and first-level kanji of JIS X 0208, Big5's frequent characters) and seldom with the
+// rest. A short title gives the letters' fit nothing to go on (three Chinese characters are
+// six Japanese half-width kana, or three Hangul syllables); the size of the block does: a
+// reading from the smaller block that holds them all is the likelier one. The shares are
+// round figures, not measured frequencies; they only have to put the blocks in order.
+double doubleByteLikelihood(const QByteArray& sample, const char* codePage, int* rare = nullptr) {
+    const auto u = [&](qsizetype i) { return static_cast<unsigned char>(sample[i]); };
+    const bool sjis = qstrcmp(codePage, "Shift_JIS") == 0, gbk = qstrcmp(codePage, "GBK") == 0,
+               big5 = qstrcmp(codePage, "Big5") == 0, euckr = qstrcmp(codePage, "EUC-KR") == 0;
+    double sum = 0;
+    if (rare) *rare = 0;
+    for (qsizetype i = 0; i < sample.size();) {
+        const unsigned lead = u(i);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if (sjis && lead >= 0xA1 && lead <= 0xDF) {  // a half-width kana, one byte
+            sum += std::log(0.2 / 63);
+            if (rare) ++*rare;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= sample.size()) break;
+        const unsigned trail = u(i + 1);
+        const unsigned code = lead << 8 | trail;
+        double share = 0.05, block = 20000;  // anything else the code page has
+        if (sjis) {
+            if ((lead == 0x82 && trail >= 0x9F && trail <= 0xF1) || (lead == 0x83 && trail >= 0x40 && trail <= 0x96))
+                share = 0.45, block = 169;
+            else if (code >= 0x889F && code <= 0x9872)
+                share = 0.3, block = 2965;
+        } else if (gbk) {
+            if (lead >= 0xB0 && lead <= 0xD7 && trail >= 0xA1) share = 0.9, block = 3755;
+        } else if (euckr) {
+            if (lead >= 0xB0 && lead <= 0xC8 && trail >= 0xA1) share = 0.9, block = 2350;
+        } else if (big5) {
+            if (lead >= 0xA4 && lead <= 0xC6) share = 0.9, block = 5401;
+        }
+        if (lead >= 0xA1 && lead <= 0xA9 && !sjis && !big5) share = 0.05, block = 700;  // punctuation and symbols
+        sum += std::log(share / block);
+        if (rare && share < 0.1) ++*rare;
+        i += 2;
+    }
+    return sum;
+}
+
 }  // namespace
 
 QString SongEncoding::name() const { return codePage.isEmpty() ? QStringLiteral("character-table") : QString::fromLatin1(codePage); }
@@ -181,6 +232,17 @@ QString NotTextReason(const QString& text) {
         if (c.isMark() && (i == 0 || !isWordChar(text[i - 1]))) return QStringLiteral("a combining mark on no letter");
         if (!isWordChar(c) && i > 0 && i + 1 < n && isWordChar(text[i - 1]) && isWordChar(text[i + 1]))
             return QStringLiteral("a symbol inside a word");
+    }
+    // Letters in an order no writer puts them: a small letter followed by a capital inside a
+    // Greek or Cyrillic word (Latin has its "iPhone" and "McCartney"), or an Arabic tanween,
+    // which ends a word, with a letter after it.
+    for (qsizetype i = 1; i + 1 < n; ++i) {
+        const QChar a = text[i], b = text[i + 1];
+        const bool cased = a.script() == QChar::Script_Greek || a.script() == QChar::Script_Cyrillic;
+        if (cased && a.isLower() && b.isUpper() && b.script() == a.script())
+            return QStringLiteral("a capital after a small letter inside a word");
+        if (a.unicode() >= 0x064B && a.unicode() <= 0x064D && isWordChar(text[i - 1]) && b.isLetter())
+            return QStringLiteral("a word's last mark inside a word");
     }
     // Words are made of letters: a reading whose 8-bit characters in words are mostly symbols
     // glued to letters is the wrong code page.
@@ -252,6 +314,19 @@ SongEncoding DetectSongEncoding(const QList<QByteArray>& texts, EncodingGuess* g
         g.basis = QStringLiteral("too few 8-bit bytes");
         return {};
     }
+    // Katakana in Shift-JIS are lead bytes that the character table has as accented letters
+    // ("カラオケ" is "âJâëâIâP"); a Latin word with DOS accents never reads as a text of one
+    // script through a double-byte code page (its letters end up glued to ideographs).
+    if (dos) {
+        for (const Candidate& c : candidates()) {
+            if (c.bytesPerChar != 2) continue;
+            QStringDecoder decoder(c.codePage, QStringDecoder::Flag::Stateless);
+            const QString text = decoder.decode(sample);
+            int rare = 0;
+            doubleByteLikelihood(sample, c.codePage, &rare);
+            if (!decoder.hasError() && rare == 0 && NotTextReason(text).isEmpty()) dos = false;
+        }
+    }
     if (dos) {
         g.basis = QStringLiteral("DOS letters");
         return {};
@@ -286,17 +361,37 @@ SongEncoding DetectSongEncoding(const QList<QByteArray>& texts, EncodingGuess* g
         if (&c == &western) continue;
         QStringDecoder decoder(c.codePage, QStringDecoder::Flag::Stateless);
         const QString text = decoder.decode(sample);
-        if (decoder.hasError()) continue;
+        if (decoder.hasError() || !NotTextReason(text).isEmpty()) continue;
         double score = plausibility(text, c);
         // Only a reading clearly better than the Western one is taken; among those the
         // statistical detector breaks near-ties.
         if (score <= 0 || score <= westernScore) continue;
-        if (!best || score > bestScore) {
+        // A tie: every 8-bit byte is a letter either way. Bytes that pair up wholly into a
+        // language's common characters are the explanation with fewer coincidences in it.
+        int rare = 1;
+        if (best && score == bestScore && c.bytesPerChar == 2 && best->bytesPerChar == 1) doubleByteLikelihood(sample, c.codePage, &rare);
+        if (!best || score > bestScore || rare == 0) {
             best = &c;
             bestScore = score;
         }
     }
     if (!best) return {};
+    // Between double-byte readings the letters' fit cannot choose (one Chinese character is
+    // two half-width kana); the blocks the characters come from can.
+    if (best->bytesPerChar == 2) {
+        double bestLikelihood = doubleByteLikelihood(sample, best->codePage);
+        for (const Candidate& c : candidates()) {
+            if (c.bytesPerChar != 2 || &c == best) continue;
+            QStringDecoder decoder(c.codePage, QStringDecoder::Flag::Stateless);
+            const QString text = decoder.decode(sample);
+            if (decoder.hasError() || !NotTextReason(text).isEmpty() || plausibility(text, c) <= std::max(0.0, westernScore)) continue;
+            const double likelihood = doubleByteLikelihood(sample, c.codePage);
+            if (likelihood > bestLikelihood) {
+                best = &c;
+                bestLikelihood = likelihood;
+            }
+        }
+    }
     return {best->codePage};
 }
 

@@ -362,6 +362,27 @@ TEST_F(Recording, ATakeLeftByAKilledProgramIsOfferedAtTheNextStart) {
     }
 }
 
+// Ended by the desktop (a logout's SIGTERM) while recording: nothing is asked, and the take
+// stays on disk for the next start, as after a crash; a saved take does not.
+TEST_F(Recording, ATakeInProgressOutlivesTheDesktopsEnd) {
+    open(demoSong("twinkle"));
+    wave().button(MediaButton::Record)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return takeMs() >= 700; }, 20000));
+    const QString spool = wave().wave()->spoolPath();
+    ASSERT_FALSE(spool.isEmpty());
+    {
+        BoxCatcher none;
+        window->endAtRequest();
+        EXPECT_TRUE(none.texts.isEmpty()) << none.texts.join(QLatin1Char('|')).toStdString();
+    }
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    MediaRegistry::instance().closeAll();
+    ASSERT_TRUE(QFileInfo::exists(spool)) << "the take was thrown away";
+    EXPECT_GE(readWave(spool).seconds, 0.6);
+    QFile::remove(spool);
+}
+
 // `cantavo --record`: the same take without a window, in the format asked for.
 TEST(RecordCommand, WritesATakeOfTheChosenFormat) {
     NEED_SOUND();

@@ -57,8 +57,11 @@ TEST_F(Window, StartStates) {
     EXPECT_EQ(c[QStringLiteral("roff")]->shortcut(), QKeySequence(QStringLiteral("Shift+F2")));
     EXPECT_EQ(c[QStringLiteral("pref")]->shortcut(), QKeySequence(QStringLiteral("F4")));
     // Every command is built: none says "Not available yet".
-    for (QAction* a : window->findChildren<QAction*>())
-        if (c.has(a->objectName())) EXPECT_TRUE(c.isAvailable(a->objectName())) << a->objectName().toStdString();
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (c.has(a->objectName())) {
+            EXPECT_TRUE(c.isAvailable(a->objectName())) << a->objectName().toStdString();
+        }
+    }
     EXPECT_FALSE(c[QStringLiteral("mnfileitem1")]->isEnabled()) << "nothing recorded yet";
     const QList<QAction*> tools = window->toolbar().actions();
     ASSERT_EQ(tools.size(), 21);

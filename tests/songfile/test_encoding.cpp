@@ -67,6 +67,7 @@ TEST(Encoding, ShortTitlesStraySymbolsAndJunk) {
         {"title-greek", "windows-1253"},    {"title-hebrew", "windows-1255"},     {"title-arabic", "windows-1256"},
         {"title-turkish", "windows-1254"},  {"title-central", "windows-1250"},    {"title-baltic", "windows-1257"},
         {"title-japanese", "Shift_JIS"},    {"title-japanese-halfwidth", "Shift_JIS"},
+        {"title-chinese", "GBK"},           {"title-korean", "EUC-KR"},
     };
     for (const auto& [name, codePage] : titles) {
         SCOPED_TRACE(name);
@@ -94,6 +95,34 @@ TEST(Encoding, ShortTitlesStraySymbolsAndJunk) {
     EXPECT_EQ(dos.encodingGuess.basis, QStringLiteral("DOS letters"));
 }
 
+// Titles of a few characters over ASCII words, as karaoke files carry them: too short for
+// the statistical detector, and each readable in the other double-byte code pages too.
+TEST(Encoding, ShortDoubleByteTitlesKeepTheirLanguage) {
+    const QList<QPair<const char*, QString>> titles = {
+        {"GBK", QStringLiteral("月亮河")},      {"GBK", QStringLiteral("甜蜜蜜")},     {"GBK", QStringLiteral("朋友")},
+        {"GBK", QStringLiteral("我的歌声里")},  {"GBK", QStringLiteral("小幸运")},
+        {"EUC-KR", QStringLiteral("푸른 바다")}, {"EUC-KR", QStringLiteral("사랑해")},  {"EUC-KR", QStringLiteral("아리랑")},
+        {"EUC-KR", QStringLiteral("봄날")},
+        {"Shift_JIS", QStringLiteral("さくら")}, {"Shift_JIS", QStringLiteral("海の歌")}, {"Shift_JIS", QStringLiteral("ﾖﾙﾉｳﾐ")},
+        {"Shift_JIS", QStringLiteral("カラオケ")},       {"GBK", QStringLiteral("朋友")},        {"GBK", QStringLiteral("小幸运")},
+        // Titles of as few bytes in the single-byte scripts stay in them.
+        {"windows-1251", QStringLiteral("Катюша")}, {"windows-1251", QStringLiteral("Мама")}, {"windows-1251", QStringLiteral("Ночь")},
+        {"windows-1253", QStringLiteral("Αγάπη")},  {"windows-1253", QStringLiteral("Σαν")},  {"windows-1255", QStringLiteral("שיר אהבה")},
+        {"windows-1256", QStringLiteral("حبيبي")},  {"windows-1256", QStringLiteral("قلبي")}, {"windows-874", QStringLiteral("รักเธอ")},
+        {"windows-1251", QStringLiteral("Белые розы")},
+    };
+    for (const auto& [codePage, title] : titles) {
+        SCOPED_TRACE(title.toStdString());
+        QStringEncoder encoder(codePage);
+        const QByteArray bytes = encoder.encode(title);
+        ASSERT_FALSE(encoder.hasError());
+        const QList<QByteArray> texts = {"@T" + bytes, "@TBand", "Sing ", "a ", "song ", "of ", "the ", "sea"};
+        EncodingGuess guess;
+        EXPECT_EQ(DetectSongEncoding(texts, &guess).codePage, QByteArray(codePage))
+            << guess.basis.toStdString() << " " << guess.detector.toStdString() << " " << guess.veto.toStdString();
+    }
+}
+
 TEST(Encoding, AReadingThatIsPlainlyNoTextIsVetoed) {
     EXPECT_TRUE(NotTextReason(QStringLiteral("ดาวบนฟ้า - Band")).isEmpty());
     EXPECT_TRUE(NotTextReason(QStringLiteral("Na\u0301ng, cafe\u0301")).isEmpty());
@@ -104,6 +133,10 @@ TEST(Encoding, AReadingThatIsPlainlyNoTextIsVetoed) {
     EXPECT_EQ(NotTextReason(QStringLiteral("a\uE000b")), QStringLiteral("a private-use character"));
     EXPECT_EQ(NotTextReason(QStringLiteral("Zo\u0102\u00AB caf\u201A")), QStringLiteral("8-bit characters in words that are mostly symbols"));
     EXPECT_TRUE(NotTextReason(QStringLiteral("\u201ETak\u201D, \u0142\u0105ka")).isEmpty()) << "quotes around Polish words";
+    EXPECT_EQ(NotTextReason(QStringLiteral("ΕσΣΡ")), QStringLiteral("a capital after a small letter inside a word"));
+    EXPECT_TRUE(NotTextReason(QStringLiteral("Η ΑΓΑΠΗ, Καλημέρα, ВКонтакте, iPhone")).isEmpty());
+    EXPECT_EQ(NotTextReason(QStringLiteral("جًأغأغ")), QStringLiteral("a word's last mark inside a word"));
+    EXPECT_TRUE(NotTextReason(QStringLiteral("شكراً جزيلاً")).isEmpty()) << "tanween at the end of words";
 }
 
 TEST(Encoding, WesternSongsReadExactlyAsBefore) {
