@@ -191,7 +191,7 @@ void Sequencer::play() {
     if (lengthTicks() > 0 && heldTick_ >= lengthTicks()) heldTick_ = 0;  // played to the end: from the start
     playing_.store(true);
     state_ = State::Playing;
-    post({Command::Play, heldTick_, externalTempo_.load() ? externalBpm_.load() : 0, 0});
+    post({Command::Play, heldTick_, externalTempo_.load() ? externalBpm_.load() : 0, 0, {}});
 }
 
 void Sequencer::pause() {
@@ -199,7 +199,7 @@ void Sequencer::pause() {
     heldTick_ = static_cast<qint64>(positionTicks());
     playing_.store(false);
     state_ = State::Paused;
-    post({Command::Stop, 0, 0, 0});
+    post({Command::Stop, 0, 0, 0, {}});
 }
 
 void Sequencer::stop() {
@@ -211,14 +211,14 @@ void Sequencer::seekTicks(qint64 tick) {
     if (state_ == State::Closed) return;
     tick = std::clamp<qint64>(tick, 0, lengthTicks());
     heldTick_ = tick;
-    if (state_ == State::Playing) post({Command::Play, tick, externalTempo_.load() ? externalBpm_.load() : 0, 0});
+    if (state_ == State::Playing) post({Command::Play, tick, externalTempo_.load() ? externalBpm_.load() : 0, 0, {}});
 }
 
 void Sequencer::setTempoBpm(int bpm) {
     if (state_ == State::Closed || bpm <= 0) return;
     externalBpm_.store(bpm);
     externalTempo_.store(true);
-    if (state_ == State::Playing) post({Command::Tempo, 0, bpm, 0});
+    if (state_ == State::Playing) post({Command::Tempo, 0, bpm, 0, {}});
 }
 
 void Sequencer::setLive(const LiveSettings& live) {
@@ -250,7 +250,7 @@ bool Sequencer::setPort(int index, QString* error) {
     port_ = index;
     if (attached) {
         host_.addListener(this);
-        if (state_ == State::Playing) post({Command::Play, static_cast<qint64>(positionTicks()), externalTempo_.load() ? externalBpm_.load() : 0, 0});
+        if (state_ == State::Playing) post({Command::Play, static_cast<qint64>(positionTicks()), externalTempo_.load() ? externalBpm_.load() : 0, 0, {}});
     }
     return true;
 }

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QSet>
 #include <QVBoxLayout>
 
 #include "formwidgets.h"
@@ -83,6 +85,8 @@ void ListWindow::buildLayout() {
     progress->hide();
     cancelScanButton = NamedWidget<QPushButton>("CancelScan", QStringLiteral("Stop"), this);
     cancelScanButton->hide();
+    addedNote = new QLabel(this);
+    addedNote->setObjectName(QStringLiteral("AddedNote"));
 
     auto* label = new QLabel(QStringLiteral("Compilation"), this);
     label->setObjectName(QStringLiteral("Label1"));
@@ -108,6 +112,7 @@ void ListWindow::buildLayout() {
     playTools->addWidget(singButton);
     playTools->addWidget(progress, 1);
     playTools->addWidget(cancelScanButton);
+    playTools->addWidget(addedNote, 1);
     playTools->addStretch();
     auto* entryButtons = new QVBoxLayout;
     for (QPushButton* b : {commentButton, pauseButton, soundButton, pictureButton}) entryButtons->addWidget(b);
@@ -200,11 +205,14 @@ void ListWindow::connectSignals() {
     });
     connect(search, &QLineEdit::textChanged, this, &ListWindow::filterRows);
     connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        // The order is kept here: the header turns its own indicator on a click before it
+        // says so, which would turn the order twice.
+        sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        sortColumn_ = column;
         QHeaderView* header = grid->horizontalHeader();
-        const bool again = header->isSortIndicatorShown() && header->sortIndicatorSection() == column;
-        const Qt::SortOrder order = again && header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
         header->setSortIndicatorShown(true);
-        grid->sortByColumn(column, order);
+        header->setSortIndicator(column, sortOrder_);
+        grid->sortByColumn(column, sortOrder_);
     });
     connect(&scan_, &CatalogueScan::progress, this, [this](int done, int total) {
         progress->setMaximum(total);
@@ -226,9 +234,35 @@ void ListWindow::Present() {
     activateWindow();
 }
 
+namespace {
+
+// A cell that sorts as a person reads: in the user's language, case and accents as the
+// language orders them, and numbers by their value ("Track 2" before "Track 10").
+class ReadersItem : public QTableWidgetItem {
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override { return collator().compare(text(), other.text()) < 0; }
+
+private:
+    static const QCollator& collator() {
+        static const QCollator c = [] {
+            // The C locale (no language chosen) collates by code point: "Zoe" before "abba".
+            QLocale language;
+            if (language.language() == QLocale::C) language = QLocale(QLocale::English, QLocale::UnitedStates);
+            QCollator made(language);
+            made.setNumericMode(true);
+            made.setCaseSensitivity(Qt::CaseInsensitive);
+            return made;
+        }();
+        return c;
+    }
+};
+
+}  // namespace
+
 void ListWindow::setRow(int row, const SongRow& r) {
     const QString texts[5] = {r.fileName, r.length, r.title, r.author, r.path};
-    for (int c = 0; c < 5; ++c) grid->setItem(row, c, new QTableWidgetItem(texts[c]));
+    for (int c = 0; c < 5; ++c) grid->setItem(row, c, new ReadersItem(texts[c]));
 }
 
 SongRow ListWindow::rowAt(int row) const {
@@ -255,6 +289,26 @@ void ListWindow::appendRows(const QList<SongRow>& rows) {
     grid->setRowCount(row + static_cast<int>(rows.size()));
     for (const SongRow& r : rows) setRow(row++, r);
     filterRows(search->text());
+}
+
+int ListWindow::appendNewRows(const QList<SongRow>& rows) {
+    // A song is the same song by its folder and name, whatever its title says.
+    QSet<QString> known;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        const SongRow row = rowAt(r);
+        known.insert(row.path + row.fileName);
+    }
+    QList<SongRow> fresh;
+    for (const SongRow& r : rows)
+        if (!known.contains(r.path + r.fileName)) {
+            known.insert(r.path + r.fileName);
+            fresh << r;
+        }
+    appendRows(fresh);
+    const qsizetype already = rows.size() - fresh.size();
+    addedNote->setText(already == 0 ? QStringLiteral("%1 songs added.").arg(fresh.size())
+                                    : QStringLiteral("%1 songs added; %2 were already in the list.").arg(fresh.size()).arg(already));
+    return static_cast<int>(fresh.size());
 }
 
 int ListWindow::currentRow() const {
@@ -288,8 +342,7 @@ void ListWindow::AddToList() {
             leftOut << file + QStringLiteral(": ") + why;
         }
     }
-    appendRows(added);
-    if (!added.isEmpty()) grid->scrollToTop();
+    if (appendNewRows(added) > 0) grid->scrollToTop();
     tellLeftOut(leftOut);
 }
 
@@ -304,6 +357,7 @@ void ListWindow::addFolders(const QStringList& folders) {
     if (scan_.running()) return;
     progress->setValue(0);
     progress->setFormat(QStringLiteral("Looking for songs..."));
+    addedNote->clear();
     progress->show();
     cancelScanButton->show();
     addFolderButton->setEnabled(false);
@@ -314,7 +368,7 @@ void ListWindow::scanFinished(const QList<SongRow>& rows, const QStringList& lef
     progress->hide();
     cancelScanButton->hide();
     addFolderButton->setEnabled(true);
-    appendRows(rows);
+    appendNewRows(rows);
     tellLeftOut(leftOut);
 }
 

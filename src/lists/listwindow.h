@@ -65,6 +65,9 @@ public:
     QList<SongRow> rows() const;
     void setRows(const QList<SongRow>& rows);
     void appendRows(const QList<SongRow>& rows);
+    // Appends the rows whose songs (folder and name) are not in the list yet, and says how
+    // many were; returns how many were added.
+    int appendNewRows(const QList<SongRow>& rows);
     void filterRows(const QString& text);
     int currentRow() const;
     CatalogueScan& scan() { return scan_; }
@@ -77,6 +80,7 @@ public:
     QPlainTextEdit* compilation;    // Text1
     QProgressBar* progress;
     QPushButton* cancelScanButton;
+    QLabel* addedNote;  // how many songs the last Add or Add Folder added, and how many were there
     QPushButton* addButton;         // Command1
     QPushButton* addFolderButton;
     QPushButton* clearButton;       // Command9
@@ -114,6 +118,8 @@ private:
     SessionView& view_;
     CatalogueScan scan_;
     bool loaded_ = false;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 }  // namespace cantavo

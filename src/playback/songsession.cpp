@@ -186,15 +186,18 @@ bool SongSession::OpenSong(const QString& path) {
     seekPending = 0;
     loaded_ = false;
     songPath = path;
+    openProblem_.clear();
 
     // 5: the file.
     ViewReporter reporter(view_, *this);
     // The contents are read here once: they also name the encoding chosen for this song.
     // A file that cannot be read goes to the reader, which says why.
     contents_.clear();
-    const LoadResult r = ReadInputFile(path, kMaxSongBytes, &contents_, nullptr)
+    QString unreadable;
+    const LoadResult r = ReadInputFile(path, kMaxSongBytes, &contents_, &unreadable)
                              ? LoadSongData(contents_, path, song, &reporter, encodingMemory.recall(contents_))
                              : LoadSongFile(path, song, &reporter);
+    openProblem_ = unreadable.isEmpty() ? SongReadProblem(contents_, r) : QStringLiteral("cannot be read (%1)").arg(unreadable);
     if (r.status == LoadStatus::NotMidiFile) {
         // The reader has told the user and closed the song: opening it further would only
         // add a second message about the same file.
@@ -212,7 +215,10 @@ bool SongSession::OpenSong(const QString& path) {
 
     // 7-8: the control for the buttons and the notification, the command strings for the rest.
     control.setFileName(path);
-    if (!control.setCommand(QStringLiteral("Open"))) return failOpen(control.error());
+    if (!control.setCommand(QStringLiteral("Open"))) {
+        openProblem_ = control.errorDetail().isEmpty() ? MciErrorText(control.error()) : control.errorDetail();
+        return failOpen(control.error());
+    }
     MciSendString(QStringLiteral("open ") + path + QStringLiteral(" type sequencer"));
     MciSendString(QStringLiteral("set ") + path + QStringLiteral(" time format song pointer"));
     QString reply;
@@ -223,6 +229,7 @@ bool SongSession::OpenSong(const QString& path) {
 
     // 9: time-code songs are not played.
     if (!division.startsWith(QStringLiteral("PPQN"))) {
+        openProblem_ = QStringLiteral("its time is in SMPTE frames, which this player does not play");
         view_.showWarning(kFormatError);
         releaseSong();
         return false;

@@ -89,6 +89,9 @@ public:
     void ClearSongDisplay();
     void AddRecentFile();
     bool songLoaded() const { return loaded_; }
+    // What went wrong with the last song opened, in words ("not a MIDI file"), or what is
+    // missing from it when it opened all the same ("no lyrics in it"); empty when nothing.
+    const QString& openProblem() const { return openProblem_; }
 
     // The encodings chosen for particular songs.
     SongMemory encodingMemory;
@@ -115,6 +118,7 @@ private:
 
     SessionView& view_;
     bool loaded_ = false;
+    QString openProblem_;
 };
 
 // Time text: whole minutes and the rest in seconds to the nearest whole number.

@@ -115,8 +115,9 @@ void Transport::Rewind() {
 }
 
 void Transport::ProgressClicked(double f) {
-    session_.suppressCompletion = 1;
+    // Only a jump that happens interrupts a play whose end must not count.
     if (session_.songPath.isEmpty() || !session_.songLoaded()) return;
+    session_.suppressCompletion = 1;
     session_.seekPending = 1;
     view_.setWaitCursor(true);
     f = std::clamp(f, 0.0, 1.0);

@@ -114,6 +114,7 @@ void MainWindow::buildCommands() {
     c.add(QStringLiteral("calibrate"), QStringLiteral("&Calibrate..."), {}, true, 2030);
     c.add(QStringLiteral("al0"), QStringLiteral("Create &List / Compilation"), QKeySequence(QStringLiteral("Ctrl+A")), true, 980);
     c.add(QStringLiteral("al1"), QStringLiteral("Play &Compilation"), QKeySequence(QStringLiteral("Ctrl+Y")), false, 980);
+    c.add(QStringLiteral("compilationLog"), QStringLiteral("Compilation &Log"), {}, true, 980);
     c.add(QStringLiteral("ron"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F2")), true, 880);
     c.add(QStringLiteral("roff"), QStringLiteral("O&ff"), QKeySequence(QStringLiteral("Shift+F2")), true, 880);
     c.add(QStringLiteral("lon"), QStringLiteral("&On"), QKeySequence(QStringLiteral("F3")), true, 880);
@@ -186,6 +187,7 @@ void MainWindow::buildMenus() {
     autoplay->setProperty("help", 980);
     autoplay->addAction(c[QStringLiteral("al0")]);
     autoplay->addAction(c[QStringLiteral("al1")]);
+    autoplay->addAction(c[QStringLiteral("compilationLog")]);
 
     QMenu* prefs = bar->addMenu(QStringLiteral("&Preferences"));
     prefs->setObjectName(QStringLiteral("mnuchar"));
@@ -454,6 +456,10 @@ void MainWindow::addRecentFile(const QString& path) {
 }
 
 void MainWindow::showWarning(const QString& text) {
+    if (quietBoxes_) {
+        heldMessages_ << text;
+        return;
+    }
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Cantavo!"), text, QMessageBox::Ok, this);
     box.exec();
 }
@@ -464,7 +470,10 @@ bool MainWindow::askYesNo(const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void MainWindow::showMciError(int error) { ShowMciError(this, error); }
+void MainWindow::showMciError(int error) {
+    if (quietBoxes_) heldMessages_ << MciErrorText(error);
+    else ShowMciError(this, error);
+}
 
 void MainWindow::setWaitCursor(bool on) {
     if (on) setCursor(Qt::WaitCursor);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QVariantMap>
 #include <QLabel>
@@ -110,6 +111,9 @@ public:
     void CompilationStep(int mode);
     // A ".cpl" file named on the command line or dropped: accepted and played from its start.
     bool LoadCompilation(const QString& path);
+    // What went wrong while compilations played, a line each, and the window that shows it.
+    QStringList compilationLog;
+    void ShowCompilationLog();
 
     // Audience sounds, over the running song. Tests replace the user sound's dialog.
     void PlayAudienceSound(const QString& file);
@@ -234,7 +238,13 @@ private:
     void showPauseLeft();
     bool startCompilationSong(const QString& path);
     // Plays a wave file on the sound control; false (said in the status bar) when it cannot.
-    bool playSound(const QString& path);
+    // `why`, when given, receives the reason instead of the status bar.
+    bool playSound(const QString& path, QString* why = nullptr);
+    // An audience or user sound over the song (see the flag that keeps its end apart).
+    void playOverSong(const QString& path);
+    bool compilationSoundPlaying() const;
+    // Said in the status bar and kept in the compilation's log.
+    void noteCompilationProblem(const QString& item, const QString& what, bool skipped);
     bool userSoundPress(QObject* watched, QEvent* event);
 
     Commands* commands_;
@@ -275,6 +285,11 @@ private:
     bool inputFailed_ = false;
     bool installed_ = false;
     bool leaving_ = false;
+    // While a compilation opens its next song, message boxes are held here instead of shown.
+    bool quietBoxes_ = false;
+    QStringList heldMessages_;
+    QDialog* logWindow_ = nullptr;
+    QPlainTextEdit* logText_ = nullptr;
     SongSession* session_;
     Transport* transport_;
 };

@@ -387,6 +387,23 @@ LoadResult LoadSongData(const QByteArray& data, const QString& path, SongModel& 
     }
 }
 
+QString SongReadProblem(const QByteArray& data, const LoadResult& r) {
+    if (r.status == LoadStatus::NotKaraokeFile) return QStringLiteral("no lyrics in it");
+    if (r.status == LoadStatus::Loaded) return {};
+    if (data.isEmpty() && !r.message.startsWith(QStringLiteral("Cannot open"))) return QStringLiteral("the file is empty");
+    if (r.status == LoadStatus::NotMidiFile) return QStringLiteral("not a MIDI file");
+    const QString& m = r.message;
+    if (m.startsWith(QStringLiteral("Cannot open"))) return QStringLiteral("cannot be read (%1)").arg(m.section(QStringLiteral(": "), -1));
+    if (m.startsWith(QStringLiteral("Input past end"))) {
+        const qint64 n = data.size();
+        return n < 1024 ? QStringLiteral("cut off after %1 bytes").arg(n) : QStringLiteral("cut off after %1 KB").arg(n / 1024);
+    }
+    if (m == QStringLiteral("Overflow")) return QStringLiteral("damaged: a number in it is out of range");
+    if (m == QStringLiteral("Subscript out of range")) return QStringLiteral("more words or tracks than a song can hold");
+    if (m == QStringLiteral("The file has no track")) return QStringLiteral("no track in it");
+    return m;
+}
+
 LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter, const QString& encoding) {
     QByteArray data;
     try {

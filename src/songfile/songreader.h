@@ -35,6 +35,10 @@ extern const QString kNotKaraokeFileMessage;
 extern const QString kNotMidiFileTitle;
 extern const QString kNotKaraokeFileTitle;
 
+// What is wrong with a song the reader could not read, in words a singer understands ("not a
+// MIDI file", "cut off after 3 KB"); `data` is the file's contents, `r` the reader's answer.
+QString SongReadProblem(const QByteArray& data, const LoadResult& r);
+
 // Reads a song into the model (which the caller has emptied). Never throws. `encoding`
 // names the encoding of the song's texts (see SongEncoding); empty: chosen from the texts.
 LoadResult LoadSongFile(const QString& path, SongModel& model, SongReadReporter* reporter = nullptr, const QString& encoding = {});

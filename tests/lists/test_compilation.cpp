@@ -2,6 +2,7 @@
 // comments, sounds; and the audience sounds over a song.
 #include <QImage>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -136,13 +137,102 @@ TEST_F(Compilation, ASeekDoesNotEndTheSongForTheCompilation) {
     EXPECT_EQ(window->compilationIndex, 2) << "ended by a jump to its end: no next entry";
 }
 
-TEST_F(Compilation, AMissingSongIsSaidAndSkipped) {
-    accept({QStringLiteral("KARAOKE ") + dir.filePath(QStringLiteral("gone.kar")), QStringLiteral("KARAOKE ") + song(2)});
+// While a compilation plays nothing waits for a click: a missing or damaged song is said in
+// the status bar and kept in the compilation's log, in words, and the evening goes on; the
+// same from a compilation file named from outside.
+TEST_F(Compilation, MissingAndDamagedSongsAreLoggedAndSkippedWithoutABox) {
+    const QByteArray good = shortSong("Fine", 3);
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QString notMidi = write("letter.kar", "Dear friends, this is no song at all.");
+    const QString cut = write("cut.kar", good.left(60));
+    const QString empty = write("empty.kar", {});
+    // A delta time larger than any a song can have: what once said "Unknown error ( 6).".
+    SmfBuilder b;
+    b.beginTrack();
+    b.tempo(0, 500000);
+    b.endTrack();
+    b.beginTrack();
+    b.meta(0, 0x01, "@TBroken");
+    b.bytes({0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x02, 'l', 'a'});
+    b.endTrack();
+    b.beginTrack();
+    b.bytes({0x00, 0x90, 60, 90, 0x83, 0x60, 0x80, 60, 0});
+    b.endTrack();
+    const QString damaged = write("damaged.kar", b.data());
+    const QStringList entries = {QStringLiteral("KARAOKE ") + dir.filePath(QStringLiteral("gone.kar")), QStringLiteral("KARAOKE ") + notMidi,
+                                 QStringLiteral("KARAOKE ") + cut,   QStringLiteral("KARAOKE ") + empty,
+                                 QStringLiteral("KARAOKE ") + damaged, QStringLiteral("KARAOKE ") + song(2)};
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "from a compilation file" : "from the editor");
+        window->compilationLog.clear();
+        BoxCatcher boxes;
+        if (fromFile) {
+            QFile cpl(dir.filePath(QStringLiteral("evening.cpl")));
+            ASSERT_TRUE(cpl.open(QIODevice::WriteOnly));
+            cpl.write(entries.join(QStringLiteral("\r\n")).toUtf8());
+            cpl.close();
+            window->openFromOutside(cpl.fileName());
+        } else {
+            accept(entries);
+            window->CompilationStep(1);
+        }
+        EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(window->compilationIndex, 6);
+        EXPECT_TRUE(playing()) << "the evening goes on";
+        const QString log = window->compilationLog.join(QLatin1Char('\n'));
+        SCOPED_TRACE(log.toStdString());
+        ASSERT_EQ(window->compilationLog.size(), 5);
+        EXPECT_TRUE(window->compilationLog[0].endsWith(QStringLiteral("1 of 6: gone.kar: not found (skipped)")));
+        EXPECT_TRUE(window->compilationLog[1].contains(QStringLiteral("letter.kar: not a MIDI file")));
+        EXPECT_TRUE(window->compilationLog[2].contains(QStringLiteral("cut.kar: cut off after")));
+        EXPECT_TRUE(window->compilationLog[3].contains(QStringLiteral("empty.kar: the file is empty")));
+        EXPECT_TRUE(window->compilationLog[4].contains(QStringLiteral("damaged.kar: damaged: a number in it is out of range")));
+        EXPECT_FALSE(log.contains(QStringLiteral("Unknown error")));
+        EXPECT_TRUE(window->statusBar()->currentMessage().contains(QStringLiteral("damaged.kar")));
+        // The host reads it in the log window.
+        window->commands()[QStringLiteral("compilationLog")]->trigger();
+        auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("CompilationLog"));
+        ASSERT_TRUE(text);
+        EXPECT_TRUE(text->isVisible());
+        EXPECT_EQ(text->toPlainText(), log);
+    }
+    // Outside a compilation the same song is still said in a box.
     BoxCatcher boxes;
+    window->session().OpenAsCurrent(notMidi);
+    EXPECT_FALSE(boxes.texts.isEmpty());
+}
+
+// Buttons that play nothing (a user sound not chosen yet, a sound file that is gone, a click
+// on the progress bar with no song) leave the compilation's next step alone.
+TEST_F(Compilation, ButtonsThatPlayNothingDoNotSwallowTheSongsEnd) {
+    window->transport().ProgressClicked(0.5);
+    accept({QStringLiteral("KARAOKE ") + song(1), QStringLiteral("KARAOKE ") + song(2), QStringLiteral("COMMENT: end")});
     window->CompilationStep(1);
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("gone.kar")));
-    EXPECT_EQ(window->compilationIndex, 2);
+    advance(0.3);
+    window->panel().buttons[4]->click();
+    window->panel().buttons[5]->click();
+    window->chooseUserSound = [] { return QString(); };
+    QTest::mousePress(window->panel().buttons[4], Qt::RightButton);
+    window->PlayAudienceSound(QStringLiteral("nothing-here.wav"));
+    EXPECT_EQ(window->session().suppressCompletion, 0);
+    toTheEnd();
+    EXPECT_EQ(window->compilationIndex, 2) << "the song's end went on to the next entry";
+}
+
+// An applause pressed over a compilation's own sound stands in for it: its end goes on.
+TEST_F(Compilation, AnApplauseOverACompilationsSoundGoesOnAtItsEnd) {
+    NEED_SOUND();
+    const QString wave = writeWave(dir.filePath(QStringLiteral("intro.wav")), {16, 1, 22050}, 3.0);
+    accept({QStringLiteral("WAVE ") + wave, QStringLiteral("KARAOKE ") + song(1)});
+    window->CompilationStep(1);
+    QTest::qWait(300);
+    window->panel().buttons[1]->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->compilationIndex == 2; }, 20000)) << "the compilation stopped at the sound";
     EXPECT_TRUE(playing());
 }
 

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "../shell/window.h"
 #include "listwindow.h"
@@ -132,6 +133,55 @@ TEST_F(ListEditor, AddingSongsAndFolders) {
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].contains(QStringLiteral("not-midi.mid: not a MIDI file"))) << boxes.texts[0].toStdString();
     EXPECT_FALSE(list().progress->isVisible());
+}
+
+// A folder added again, or songs added again, are not listed twice; the window says how
+// many were already there.
+TEST_F(ListEditor, SongsAlreadyInTheListAreNotAddedAgain) {
+    openEditor();
+    list().ClearList();
+    addDemoSongs();
+    EXPECT_EQ(list().addedNote->text(), QStringLiteral("3 songs added."));
+    addFolder(songsFolder());
+    EXPECT_EQ(list().rows().size(), 3);
+    EXPECT_EQ(list().addedNote->text(), QStringLiteral("0 songs added; 3 were already in the list."));
+    addDemoSongs();
+    EXPECT_EQ(list().rows().size(), 3);
+    // The same name in another folder is another song.
+    QDir(dir.path()).mkdir(QStringLiteral("copy"));
+    QFile::copy(demoSong("twinkle"), dir.filePath(QStringLiteral("copy/twinkle.kar")));
+    addFolder(dir.filePath(QStringLiteral("copy")));
+    EXPECT_EQ(list().rows().size(), 4);
+    EXPECT_EQ(list().addedNote->text(), QStringLiteral("1 songs added."));
+}
+
+// Each click on a heading turns the order; names sort as a reader expects them.
+TEST_F(ListEditor, HeadingsSortAsPeopleRead) {
+    openEditor();
+    list().ClearList();
+    const QStringList names = {QStringLiteral("Village People"), QStringLiteral("bon jovi"), QStringLiteral("Track 10"),
+                               QStringLiteral("Track 2"), QStringLiteral("Émile"), QStringLiteral("abba")};
+    QList<SongRow> rows;
+    for (const QString& n : names) rows << SongRow{n + QStringLiteral(".kar"), QStringLiteral("01:00"), n, n, dir.path() + QLatin1Char('/')};
+    list().appendRows(rows);
+    QHeaderView* header = list().grid->horizontalHeader();
+    const auto click = [&](int column) { QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(column) + 5, 5)); };
+    const QStringList ascending = {QStringLiteral("abba"), QStringLiteral("bon jovi"), QStringLiteral("Émile"), QStringLiteral("Track 2"),
+                                   QStringLiteral("Track 10"), QStringLiteral("Village People")};
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    click(2);
+    EXPECT_EQ(titles(), ascending);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    click(2);
+    EXPECT_EQ(titles(), descending) << "a second click on the same heading turns the order";
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    click(2);
+    EXPECT_EQ(titles(), ascending);
+    click(3);
+    EXPECT_EQ(titles(), ascending) << "another heading starts from A";
+    click(3);
+    EXPECT_EQ(titles(), descending);
 }
 
 TEST_F(ListEditor, ACancelledScanKeepsWhatItFound) {
