@@ -36,11 +36,15 @@ QColor mix(const QColor& a, const QColor& b, double t) {
 
 ScoreGuide::ScoreGuide(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ScoreGuide"));
-    setMinimumHeight(130);
+    // 130 pixels when there is room; a small window keeps the lyrics and squeezes the guide.
+    setMinimumHeight(48);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     connect(&frameTimer_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
+
+QSize ScoreGuide::sizeHint() const { return {400, 130}; }
 
 void ScoreGuide::setScorer(const LiveScorer* scorer) {
     scorer_ = scorer;

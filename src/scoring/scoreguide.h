@@ -20,6 +20,7 @@ class ScoreGuide : public QWidget {
     Q_OBJECT
 public:
     explicit ScoreGuide(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
 
     // What is drawn: the scorer (melody, voice, shares) and the song's own time now, in ms.
     void setScorer(const LiveScorer* scorer);

@@ -10,6 +10,7 @@
 
 #include "livepanel.h"
 #include "mainwindow.h"
+#include "screenfit.h"
 #include "mediacontrol.h"
 #include "mpris.h"
 #include "trackrows.h"
@@ -34,12 +35,13 @@ void MainWindow::connectLive() {
     live_ = new LivePanel(this);
     liveDock_ = new QDockWidget(QStringLiteral("Live Key, Tempo and Mix"), this);
     liveDock_->setObjectName(QStringLiteral("LiveDock"));
-    liveDock_->setWidget(live_);
+    liveDock_->setWidget(ScrollingPanel(live_));
     liveDock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     // Above the controls, as wide as the window: the strips need the width, the lyrics the height.
     addDockWidget(Qt::BottomDockWidgetArea, liveDock_, Qt::Vertical);
     if (auto* controls = findChild<QDockWidget*>(QStringLiteral("ControlPanelDock"))) splitDockWidget(liveDock_, controls, Qt::Vertical);
     liveDock_->hide();
+    connect(liveDock_, &QDockWidget::visibilityChanged, &lyricsRoom_, qOverload<>(&QTimer::start));
     QAction* toggle = (*commands_)[QStringLiteral("live")];
     commands_->setAvailable(QStringLiteral("live"));
     toggle->setCheckable(true);

@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+#include "scoreguide.h"
+#include "screenfit.h"
 #include "livescorer.h"
 #include "listwindow.h"
 #include "livepanel.h"
@@ -50,6 +52,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kNotOpen);
     setAcceptDrops(true);
     resize(1100, 760);
+    ScreenFitter::install();
 
     commands_ = new Commands(this);
     timer1_ = new QTimer(this);
@@ -65,12 +68,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     lyricsSub_->showMaximized();
     transport_ = new Transport(*session_, *this, this);
 
-    auto* dock = new QDockWidget(this);
-    dock->setObjectName(QStringLiteral("ControlPanelDock"));
-    dock->setTitleBarWidget(new QWidget(dock));
-    dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
-    dock->setWidget(panel_);
-    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    controlDock_ = new QDockWidget(this);
+    controlDock_->setObjectName(QStringLiteral("ControlPanelDock"));
+    controlDock_->setTitleBarWidget(new QWidget(controlDock_));
+    controlDock_->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    controlDock_->setWidget(ScrollingPanel(panel_));
+    addDockWidget(Qt::BottomDockWidgetArea, controlDock_);
+    lyricsRoom_.setSingleShot(true);
+    connect(&lyricsRoom_, &QTimer::timeout, this, &MainWindow::keepLyricsRoom);
+    connect(controlDock_, &QDockWidget::visibilityChanged, &lyricsRoom_, qOverload<>(&QTimer::start));
 
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBar1"));
@@ -378,11 +384,31 @@ void MainWindow::toggleStyle(int which) {
 }
 
 void MainWindow::setPanelVisible(bool on) {
-    panel_->parentWidget()->setVisible(on);
+    controlDock_->setVisible(on);
     panel_->setVisible(on);
 }
 
-bool MainWindow::panelShown() const { return panel_->isVisibleTo(this) && panel_->parentWidget()->isVisibleTo(this); }
+bool MainWindow::panelShown() const { return panel_->isVisibleTo(this) && controlDock_->isVisibleTo(this); }
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    lyricsRoom_.start();
+}
+
+void MainWindow::keepLyricsRoom() {
+    QList<QWidget*> strips;
+    if (guide_) strips << guide_;
+    const PageRoom room = KeepPageRoom(this, &lyrics_->surface(), 0.5, strips);
+    // Closing is for a layout that has settled: a panel just opened measures wrong at first.
+    if (room.lacking > 0 && !room.changed && liveDock_ && liveDock_->isVisible()) {
+        liveDock_->hide();
+        statusBar()->showMessage(QStringLiteral("The live panel was closed to leave the lyrics their room; F7 opens it again"), 10000);
+    }
+    // The page was measured on a layout that may not have caught up yet: once more, until
+    // nothing changes.
+    if ((room.changed || room.lacking > 0) && ++roomPasses_ < 4) lyricsRoom_.start();
+    else roomPasses_ = 0;
+}
 
 void MainWindow::afterFirstPage() {
     setPanelVisible(true);

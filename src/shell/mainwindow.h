@@ -201,8 +201,12 @@ protected:
     void dropEvent(QDropEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    // The lyrics keep half the window's height: the panels below them give way, and the live
+    // panel closes (said in the status bar) when even that is not enough.
+    void keepLyricsRoom();
     void buildCommands();
     void buildMenus();
     void buildToolbar();
@@ -252,6 +256,9 @@ private:
     QMdiSubWindow* lyricsSub_;
     LyricsWindow* lyrics_;
     ControlPanel* panel_;
+    QDockWidget* controlDock_;
+    QTimer lyricsRoom_;
+    int roomPasses_ = 0;
     QToolBar* toolbar_;
     QTimer* timer1_;
     QTimer pauseCountdown_;

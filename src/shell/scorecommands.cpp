@@ -79,6 +79,7 @@ void MainWindow::setScoreOn(bool on) {
     (*commands_)[QStringLiteral("score")]->setChecked(on);
     keepSettings({{sing::kOn, on}});
     guide_->setVisible(on);
+    lyricsRoom_.start();
     if (on) {
         rebuildMelody();
         scoreTimer_.start();
