@@ -17,9 +17,20 @@ constexpr int kPollMs = 50;
 
 }  // namespace
 
-Transport::Transport(SongSession& session, SessionView& view, QObject* parent) : QObject(parent), session_(session), view_(view) {}
+Transport::Transport(SongSession& session, SessionView& view, QObject* parent) : QObject(parent), session_(session), view_(view) {
+    connect(&session_, &SongSession::songOpened, this, [this] { shownBpm_ = 0; });
+}
 
-void Transport::showTempo(int bpm) { view_.setTempoPanel(SignPosition(bpm) + QStringLiteral(" bpm")); }
+void Transport::showTempo(int bpm) {
+    shownBpm_ = bpm;
+    const int played = liveTempoPercent ? static_cast<int>(RoundHalfEven(bpm * liveTempoPercent() / 100.0)) : bpm;
+    view_.setTempoPanel(SignPosition(played) + QStringLiteral(" bpm"));
+}
+
+void Transport::refreshTempo() {
+    if (shownBpm_ > 0) showTempo(shownBpm_);
+    else showSequencerTempo();
+}
 
 void Transport::showSequencerTempo() {
     QString reply;
@@ -130,7 +141,20 @@ void Transport::ProgressClicked(double f) {
 void Transport::TempoStep(int delta) {
     QString reply;
     MciSendString(QStringLiteral("status ") + session_.songPath + QStringLiteral(" tempo"), &reply);
-    const int next = static_cast<int>(std::lround(LeadingNumber(reply))) + delta;
+    const int status = static_cast<int>(std::lround(LeadingNumber(reply)));
+    // The tempo the display follows (the song's tempo map as the poll has passed it).
+    const int base = shownBpm_ > 0 ? shownBpm_ : status;
+    if (liveTempoPercent && setLiveTempoPercent && base > 0) {
+        // One bpm as played, in whole percents of the song's tempo: at least one percent.
+        const int percent = liveTempoPercent();
+        const int shown = static_cast<int>(RoundHalfEven(base * percent / 100.0));
+        int next = static_cast<int>(std::lround(100.0 * (shown + delta) / base));
+        if (next == percent) next += delta > 0 ? 1 : -1;
+        setLiveTempoPercent(next);
+        showTempo(base);
+        return;
+    }
+    const int next = status + delta;
     MciSendString(QStringLiteral("set ") + session_.songPath + QStringLiteral(" tempo ") + SignPosition(next));
     showTempo(next);
 }

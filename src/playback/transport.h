@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 namespace cantavo {
 
 class SessionView;
@@ -25,6 +27,17 @@ public:
     void ProgressClicked(double f);
     // Spin1: -1 lowers the tempo by one, +1 raises it.
     void TempoStep(int delta);
+    // The live tempo, in percent of the song's own, where the program has one: the arrows
+    // then move it (by a bpm as played, so that a replay keeps it), and every tempo shown is
+    // the one played. Unset: the arrows set the sequencer's tempo, and tempos show as the
+    // song has them.
+    std::function<int()> liveTempoPercent;
+    std::function<void(int)> setLiveTempoPercent;
+    // Shows the tempo the sequencer plays at its position now.
+    void showSequencerTempo();
+    // Shows the tempo shown last again, as played now (after the live tempo moved); the
+    // sequencer's when none was shown since the song opened.
+    void refreshTempo();
     // The sequencer control reports that its play command has ended.
     void Completed();
     // A button of the sequencer control has done its action: the displays and the lyrics
@@ -41,11 +54,11 @@ signals:
 
 private:
     void showTempo(int bpm);
-    void showSequencerTempo();
     bool atEnd() const;
 
     SongSession& session_;
     SessionView& view_;
+    int shownBpm_ = 0;  // the song's own tempo the display shows, 0: none since the song opened
 };
 
 }  // namespace cantavo

@@ -63,6 +63,13 @@ void MainWindow::connectLive() {
         return s ? s->channelProgram(c) : 0;
     };
     connect(live_, &LivePanel::changed, this, [this](const LiveSettings& l) { setLive(l, true); });
+    // The tempo arrows and the panel's tempo are one setting.
+    transport_->liveTempoPercent = [this] { return live_->settings().tempoPercent; };
+    transport_->setLiveTempoPercent = [this](int percent) {
+        LiveSettings l = live_->settings();
+        l.tempoPercent = percent;
+        setLive(l.clamped(), true);
+    };
     connect(live_->keep, &QPushButton::clicked, this, &MainWindow::KeepAsSong);
     connect(session_, &SongSession::songOpened, this, &MainWindow::recallLive);
     rememberLive_.setSingleShot(true);
@@ -103,7 +110,10 @@ void MainWindow::setLive(const LiveSettings& live, bool remember) {
     // The key moves the notes the singer is measured against.
     if (scoreOn() && live.key != melodyKey_) rebuildMelody();
     liveStatus()->setText(LiveStatusText(live));
-    if (remember && session_->songLoaded()) rememberLive_.start();
+    if (remember && session_->songLoaded()) {
+        transport_->refreshTempo();
+        rememberLive_.start();
+    }
 }
 
 void MainWindow::recallLive() {

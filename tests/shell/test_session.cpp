@@ -112,14 +112,19 @@ TEST_F(Window, RewindReturnsToTheFirstPage) {
     EXPECT_EQ(window->lyricsWindow().gauge(), 0);
 }
 
+// The arrows move the live tempo a bpm at a time, within its range (half to twice the song's
+// own); the sequencer's own tempo command still refuses a tempo of 0.
 TEST_F(Window, TempoButtons) {
     open(demoSong("twinkle"));
     play();
     window->panel().tempoUp->click();
     EXPECT_EQ(window->panel().tempo->text(), QStringLiteral(" 101 bpm"));
+    EXPECT_EQ(window->liveSettings().tempoPercent, 101);
+    for (int i = 0; i < 60; ++i) window->panel().tempoDown->click();
+    EXPECT_EQ(window->panel().tempo->text(), QStringLiteral(" 50 bpm"));
+    EXPECT_EQ(window->liveSettings().tempoPercent, 50);
     MciSendString(QStringLiteral("set ") + window->session().songPath + QStringLiteral(" tempo  1"));
-    window->panel().tempoDown->click();
-    EXPECT_EQ(window->panel().tempo->text(), QStringLiteral(" 0 bpm"));
+    MciSendString(QStringLiteral("set ") + window->session().songPath + QStringLiteral(" tempo  0"));
     QString reply;
     MciSendString(QStringLiteral("status ") + window->session().songPath + QStringLiteral(" tempo"), &reply);
     EXPECT_EQ(reply, QStringLiteral("1"));  // tempo 0 was refused; the song goes on

@@ -32,6 +32,12 @@ protected:
         QApplication::processEvents();
     }
 
+    // The tempo the song is played at: its own, times the live tempo.
+    QString playedTempo() {
+        const int bpm = static_cast<int>(RoundHalfEven(sequencer().tempoBpm() * window->liveSettings().tempoPercent / 100.0));
+        return SignPosition(bpm) + QStringLiteral(" bpm");
+    }
+
     // What a singer sees must match what the song is doing.
     void expectAgreement(const std::string& after) {
         SCOPED_TRACE("after " + after);
@@ -42,7 +48,7 @@ protected:
         const bool end = seq.positionTicks() >= static_cast<double>(seq.lengthTicks());
         EXPECT_EQ(window->panel().currentTime->text(), TimeText(end ? s.songLengthMs : ms)) << "position " << ms;
         EXPECT_NEAR(window->panel().progress->fill(), end ? 100.0 : 100.0 * ms / s.songLengthMs, 0.6);
-        EXPECT_EQ(window->panel().tempo->text(), SignPosition(seq.tempoBpm()) + QStringLiteral(" bpm"));
+        EXPECT_EQ(window->panel().tempo->text(), playedTempo()) << "own " << seq.tempoBpm() << " live " << window->liveSettings().tempoPercent << " mode " << static_cast<int>(seq.mode()) << " index " << s.tempoIndex << " map " << song.tempoBpm[s.tempoIndex] << " next at " << (s.tempoIndex < song.tempoCount ? song.tempoTick[s.tempoIndex + 1] : -1) << " pos " << s.positionMs << " ticks " << seq.positionTicks();
         // The next syllable is the first one not yet due (one poll may still owe one).
         int due = 1;
         while (due <= song.lyricCount && (end || song.lyricTick[due] <= seq.positionTicks())) ++due;
@@ -93,12 +99,43 @@ TEST_F(Singing, NextMovesTheLyricsToTheEnd) {
 
 TEST_F(Singing, ATempoSetWhileStoppedIsTheOneShownAndPlayed) {
     open(demoSong("twinkle"));
+    const int own = sequencer().tempoBpm();
     window->panel().tempoUp->click();
     window->panel().tempoUp->click();
     play();
     advance(0.5);
     expectAgreement("tempo up twice while stopped, then Play");
-    EXPECT_EQ(window->panel().tempo->text(), SignPosition(sequencer().tempoBpm()) + QStringLiteral(" bpm"));
+    EXPECT_EQ(window->panel().tempo->text(), SignPosition(own + 2) + QStringLiteral(" bpm"));
+}
+
+// The arrows and the live panel's tempo are one setting, shown as the bpm played and kept
+// when the song is played again (the song remembers it as it remembers the live panel's).
+TEST_F(Singing, OneTempoForTheArrowsAndTheLivePanel) {
+    open(demoSong("oh-susanna"));
+    const int own = sequencer().tempoBpm();
+    LiveSettings faster = window->liveSettings();
+    faster.tempoPercent = 110;
+    window->setLive(faster, true);
+    EXPECT_EQ(window->panel().tempo->text(), SignPosition(static_cast<int>(RoundHalfEven(own * 1.1))) + QStringLiteral(" bpm"));
+    window->panel().tempoDown->click();
+    const int percent = window->liveSettings().tempoPercent;
+    EXPECT_LT(percent, 110) << "the arrow moved the live tempo";
+    // Whole percents: one step is the least that moves the bpm played.
+    const int slower = static_cast<int>(RoundHalfEven(own * percent / 100.0));
+    EXPECT_LT(slower, static_cast<int>(RoundHalfEven(own * 1.1)));
+    EXPECT_EQ(percent, 109);
+    EXPECT_EQ(window->panel().tempo->text(), SignPosition(slower) + QStringLiteral(" bpm"));
+    EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text().contains(QStringLiteral("tempo %1 %").arg(percent)));
+    play();
+    advance(0.5);
+    expectAgreement("live tempo, then Play");
+    // To the end and again: the tempo stays.
+    window->transport().ProgressClicked(1.0);
+    advance(0.5);
+    play();
+    advance(0.5);
+    EXPECT_EQ(window->liveSettings().tempoPercent, percent);
+    expectAgreement("played again");
 }
 
 TEST_F(Singing, RandomSequencesOfActionsKeepEverythingInStep) {
