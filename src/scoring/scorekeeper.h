@@ -27,6 +27,13 @@ struct ScoreResult {
     int linePoints = 0;   // 0..1000
     std::vector<double> noteShares;  // per melody note, 0..1
     std::vector<double> lineShares;  // per melody line, 0..1
+    // What was heard, for the verdict (over the notes that ended):
+    double voicedShare = 0;   // of the measurements in notes, those with a voice
+    double offTuneShare = 0;  // of those, out of tune
+    double meanOffset = 0;    // their mean distance from the note, in semitones (+: sharp), octaves folded
+    double lagMs = 0;         // how late the voice comes (-: early), when that explains it clearly; else 0
+    // From what was heard: no voice at all, a voice mostly out of tune (sharp or flat, by how
+    // much), late or early (by how much), or the score's band.
     QString verdict() const;
     QJsonObject toJson(const Melody& melody, Difficulty d) const;
 };
@@ -69,6 +76,14 @@ private:
         int note;
         float pitch;
     };
+    struct Measured {
+        double ms;
+        float pitch;
+    };
+    // The shift of the voice against the notes (a multiple of 20 ms within 800 ms) under which
+    // most of it is in tune, when it is clearly better than none; else 0.
+    double bestLag() const;
+    std::vector<Measured> measured_;  // every voiced measurement, where it fell
     static double margin(const MelodyNote& n);
     void count(const Heard& h);
     void recount();

@@ -84,6 +84,15 @@ TEST_F(ScoreCommand, ScoresATakeWithEachNoteAndLine) {
     const QString off = take("off.wav", third);
     EXPECT_LT(scoreJson({song, off})[QStringLiteral("total")].toInt(), 2000);
     EXPECT_LT(scoreJson({song, off, QStringLiteral("--difficulty"), QStringLiteral("easy")})[QStringLiteral("total")].toInt(), 2000);
+    // ... and said for what it is, at every difficulty: not "nothing was sung".
+    for (const char* d : {"easy", "normal", "hard"}) {
+        const CliRun sharp = run({QStringLiteral("--score"), song, off, QStringLiteral("--difficulty"), QString::fromLatin1(d)});
+        EXPECT_TRUE(sharp.out.section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral("Mostly out of tune: sharp by 4.0 semitones on average.")))
+            << d << ": " << sharp.out.section(QLatin1Char('\n'), 0, 0).toStdString();
+    }
+    const QJsonObject sharpJson = scoreJson({song, off});
+    EXPECT_NEAR(sharpJson[QStringLiteral("meanOffsetSemitones")].toDouble(), 4.0, 0.3);
+    EXPECT_GT(sharpJson[QStringLiteral("voiced")].toDouble(), 0.9);
 
     // A quarter tone flat passes on Normal, not on Hard.
     Singer flat;
@@ -100,6 +109,12 @@ TEST_F(ScoreCommand, AnOffsetPutsALateTakeBackInPlace) {
     const int full = scoreJson({song, take("in-tune.wav", Singer{})})[QStringLiteral("total")].toInt();
     EXPECT_LT(scoreJson({song, path})[QStringLiteral("total")].toInt(), full - 500);
     EXPECT_NEAR(scoreJson({song, path, QStringLiteral("--offset"), QStringLiteral("350")})[QStringLiteral("total")].toInt(), full, full * 0.01);
+    // Without the offset the verdict says how late.
+    const QJsonObject late350 = scoreJson({song, path});
+    EXPECT_NEAR(late350[QStringLiteral("lateMs")].toDouble(), 350, 40) << late350[QStringLiteral("verdict")].toString().toStdString() << " " << late350[QStringLiteral("total")].toInt();
+    EXPECT_TRUE(late350[QStringLiteral("verdict")].toString().startsWith(QStringLiteral("You came in late, by 0.3 s")) ||
+                late350[QStringLiteral("verdict")].toString().startsWith(QStringLiteral("You came in late, by 0.4 s")))
+        << late350[QStringLiteral("verdict")].toString().toStdString();
 }
 
 TEST_F(ScoreCommand, ATakeWithTheMusicUnderTheVoiceAsThePlayerRecordsIt) {

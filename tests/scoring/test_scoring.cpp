@@ -202,6 +202,37 @@ TEST_P(SyntheticSinger, ScoresAsTheTuneWasSung) {
     EXPECT_NEAR(scoreOf(s, late, Difficulty::Normal, 300), full, full * 0.01);
 }
 
+// The verdict says what was heard: no voice, a voice sharp or flat (by how much), late or
+// early (by how much), or the score's band; the total alone cannot tell these apart.
+TEST_P(SyntheticSinger, TheVerdictSaysWhatWentWrong) {
+    const LoadedSong s = loadSong(demoSong(GetParam()));
+    const auto verdictOf = [&](const Singer& singer, Difficulty d = Difficulty::Normal) {
+        const std::vector<float> take = singer.sing(s.melody, s.lengthMs);
+        return ScoreTake(s.melody, d, take.data(), take.size(), 1, singer.rate);
+    };
+    Singer inTune;
+    EXPECT_EQ(verdictOf(inTune).verdict(), QStringLiteral("Superb! Right on the tune."));
+    for (const Difficulty d : {Difficulty::Easy, Difficulty::Normal, Difficulty::Hard}) {
+        SCOPED_TRACE(DifficultyName(d).toStdString());
+        Singer sharp;
+        sharp.offset = [](int) { return 4.0; };
+        const ScoreResult r = verdictOf(sharp, d);
+        EXPECT_EQ(r.verdict(), QStringLiteral("Mostly out of tune: sharp by 4.0 semitones on average."));
+        EXPECT_NEAR(r.meanOffset, 4.0, 0.3);
+        Singer flat;
+        flat.offset = [](int) { return -3.0; };
+        EXPECT_EQ(verdictOf(flat, d).verdict(), QStringLiteral("Mostly out of tune: flat by 3.0 semitones on average."));
+    }
+    Singer silent;
+    silent.offset = [](int) { return NAN; };
+    EXPECT_EQ(verdictOf(silent).verdict(), QStringLiteral("Nothing was sung."));
+    Singer late;
+    late.leadMs = 500;
+    const ScoreResult lateResult = verdictOf(late);
+    EXPECT_NEAR(lateResult.lagMs, 500, 40);
+    EXPECT_TRUE(lateResult.verdict().startsWith(QStringLiteral("You came in late, by 0.5 s"))) << lateResult.verdict().toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(DemoSongs, SyntheticSinger, ::testing::Values("oh-susanna", "twinkle", "frere-jacques"));
 
 }  // namespace
