@@ -164,7 +164,9 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     };
     for (const SungPoint& s : sung) {
         if (s.songMs < from || s.songMs > now + 50) continue;
-        if (std::isnan(s.pitch) || (drawing && s.songMs - lastMs > 60)) {
+        // A pause longer than a breath ends the line; a busy machine measures less often
+        // than the detector's hop, and its voice is still one line.
+        if (std::isnan(s.pitch) || (drawing && s.songMs - lastMs > kBreathMs)) {
             drawing = false;
             if (std::isnan(s.pitch)) continue;
         }
@@ -179,8 +181,13 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
         // breath, a slip of the detector), not a slide: no line is drawn across it.
         if (drawing && std::fabs(folded - lastPitch) > 3) drawing = false;
         lastPitch = folded;
-        if (!drawing) path.moveTo(pt);
-        else path.lineTo(pt);
+        // A line starts as a short dash, so that a voice heard only now and then still shows.
+        if (!drawing) {
+            path.moveTo(pt - QPointF(rowH / 2, 0));
+            path.lineTo(pt);
+        } else {
+            path.lineTo(pt);
+        }
         drawing = true;
         lastMs = s.songMs;
         // A dot of the verdict's colour under the line where it was measured.

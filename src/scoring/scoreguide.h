@@ -46,6 +46,8 @@ public:
 
     // How much song time the strip shows before and after the mark.
     static constexpr double kPastMs = 2000, kAheadMs = 5000;
+    // The longest gap between two measurements that the voice's line is drawn across.
+    static constexpr double kBreathMs = 250;
 
 protected:
     void paintEvent(QPaintEvent*) override;
