@@ -1,5 +1,6 @@
 #include "audioinput.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -52,6 +53,37 @@ QString sourceDescription(PulseClient& client, const char* name) {
     return answer.description.isEmpty() ? QString::fromUtf8(wanted) : answer.description;
 }
 
+// The server's sources, with the loop locked: microphones first, then the monitors.
+QList<InputSource> listSources(PulseClient& client) {
+    struct Answer {
+        PulseClient* client;
+        QList<InputSource> inputs, monitors;
+        bool done = false;
+    } answer{&client, {}, {}, false};
+    pa_operation* op = pa_context_get_source_info_list(
+        client.context(),
+        [](pa_context*, const pa_source_info* info, int eol, void* data) {
+            auto* a = static_cast<Answer*>(data);
+            if (info && info->name) {
+                const InputSource source{QString::fromUtf8(info->name),
+                                         QString::fromUtf8(info->description ? info->description : info->name)};
+                (info->monitor_of_sink == PA_INVALID_INDEX ? a->inputs : a->monitors) << source;
+            }
+            if (eol) a->done = true;
+            pa_threaded_mainloop_signal(a->client->loop(), 0);
+        },
+        &answer);
+    if (!op) return {};
+    while (!answer.done && pa_operation_get_state(op) == PA_OPERATION_RUNNING) client.wait();
+    pa_operation_unref(op);
+    return answer.inputs + answer.monitors;
+}
+
+QString& chosenInput() {
+    static QString name;
+    return name;
+}
+
 class PulseInput : public AudioInput {
 public:
     ~PulseInput() override {
@@ -77,7 +109,15 @@ public:
             attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
             attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(static_cast<pa_usec_t>(latencyMs) * 1000, &spec));
             const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_INTERPOLATE_TIMING);
-            ok = pa_stream_connect_record(stream_, nullptr, &attr, flags) == 0 && client_.waitReady(stream_, &why);
+            // The singer's microphone, where it is still there.
+            QByteArray device;
+            if (const QString chosen = ChosenInput(); !chosen.isEmpty()) {
+                const QList<InputSource> sources = listSources(client_);
+                if (std::any_of(sources.begin(), sources.end(), [&](const InputSource& i) { return i.name == chosen; })) device = chosen.toUtf8();
+                else note_ = QStringLiteral("The chosen input (%1) is not there; the default input is used").arg(chosen);
+            }
+            ok = pa_stream_connect_record(stream_, device.isEmpty() ? nullptr : device.constData(), &attr, flags) == 0 &&
+                 client_.waitReady(stream_, &why);
         }
         if (ok) description_ = sourceDescription(client_, pa_stream_get_device_name(stream_));
         else if (why.isEmpty()) why = client_.serverError();
@@ -122,8 +162,10 @@ public:
     QString error() const override { return error_; }
     double latencyMs() const override { return latencyMs_; }
     QString description() const override { return description_; }
+    QString inputNote() const override { return note_; }
 
 private:
+    QString note_;
     double latencyMs_ = 0;
     PulseClient client_;
     pa_stream* stream_ = nullptr;
@@ -149,5 +191,17 @@ QString DefaultInputDescription(QString* error) {
     if (d.isEmpty() && error) *error = QStringLiteral("the sound server names no default input");
     return d;
 }
+
+QList<InputSource> ListInputs(QString* error) {
+    PulseClient client;
+    if (!client.connect(QStringLiteral("Cantavo!"), error)) return {};
+    client.lock();
+    const QList<InputSource> found = listSources(client);
+    client.unlock();
+    return found;
+}
+
+void SetChosenInput(const QString& name) { chosenInput() = name; }
+QString ChosenInput() { return chosenInput(); }
 
 }  // namespace cantavo

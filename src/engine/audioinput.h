@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -22,6 +23,8 @@ public:
     virtual double latencyMs() const = 0;
     // The input's name as the desktop shows it ("Built-in Audio Analog Stereo").
     virtual QString description() const = 0;
+    // Why it is not the input the singer chose (that one is gone), or empty.
+    virtual QString inputNote() const { return {}; }
 };
 
 // Records from the sound server's default input (PulseAudio, or PipeWire through its
@@ -31,5 +34,20 @@ std::unique_ptr<AudioInput> OpenPulseInput(const QString& appName, int sampleRat
 
 // The default input's name, asked of the server; empty with `error` when it cannot be told.
 QString DefaultInputDescription(QString* error = nullptr);
+
+// An input of the sound server: its name (what is kept) and what the desktop calls it.
+struct InputSource {
+    QString name;
+    QString description;
+};
+// The server's inputs, microphones first and the monitors of its outputs after them; empty
+// with `error` when no server answers.
+QList<InputSource> ListInputs(QString* error = nullptr);
+
+// The input the singer chose (a source's name); empty: the desktop's default. Every input
+// opened after this call records from it; where it is gone, the default is used, and
+// `inputNote()` of the opened input says so.
+void SetChosenInput(const QString& name);
+QString ChosenInput();
 
 }  // namespace cantavo

@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 #include "formwidgets.h"
 
 namespace cantavo {
@@ -46,6 +48,26 @@ RecordingOptionsDialog::RecordingOptionsDialog(QWidget* parent) : QDialog(parent
     input = NamedWidget<QLabel>("InputName", QString(), this);
     input->setWordWrap(true);
     main->addWidget(input);
+    auto* microphone = new QGroupBox(QStringLiteral("Microphone"), this);
+    auto* micRows = new QVBoxLayout(microphone);
+    inputChoice = new QComboBox(microphone);
+    inputChoice->setObjectName(QStringLiteral("InputChoice"));
+    micRows->addWidget(inputChoice);
+    level = new QProgressBar(microphone);
+    level->setObjectName(QStringLiteral("InputLevel"));
+    level->setRange(0, 100);
+    level->setTextVisible(true);
+    level->setFormat(QStringLiteral("Level"));
+    level->setToolTip(QStringLiteral("What the microphone hears: sing, and the bar moves"));
+    micRows->addWidget(level);
+    main->addWidget(microphone);
+    meterTimer_.setInterval(50);
+    connect(&meterTimer_, &QTimer::timeout, this, &RecordingOptionsDialog::readMeter);
+    connect(inputChoice, &QComboBox::activated, this, [this](int index) {
+        if (inputChosen) inputChosen(inputChoice->itemData(index).toString());
+        input->setText(QStringLiteral("Input: %1").arg(inputChoice->currentText()));
+        if (isVisible()) startMeter();
+    });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     ok = NamedWidget<QPushButton>("Command1", QStringLiteral("&OK"), this);
@@ -87,6 +109,66 @@ void RecordingOptionsDialog::showChoice(const RecordingChoice& choice, bool musi
                                          : QStringLiteral("The music goes to an external MIDI device, which the program does not hear"));
     input->setText(QStringLiteral("Input: %1").arg(inputName));
     showing_ = false;
+}
+
+void RecordingOptionsDialog::showInputs(const QList<InputSource>& inputs, const QString& chosen, const QString& defaultDescription) {
+    inputChoice->clear();
+    inputChoice->addItem(QStringLiteral("Default input (%1)").arg(defaultDescription), QString());
+    for (const InputSource& i : inputs) inputChoice->addItem(i.description, i.name);
+    const int at = inputChoice->findData(chosen);
+    if (at >= 0) {
+        inputChoice->setCurrentIndex(at);
+    } else {
+        // Chosen once, not there now (unplugged): kept, and said.
+        inputChoice->addItem(QStringLiteral("%1 (not there now)").arg(chosen), chosen);
+        inputChoice->setCurrentIndex(inputChoice->count() - 1);
+    }
+    if (chosen.isEmpty()) inputChoice->setCurrentIndex(0);
+}
+
+void RecordingOptionsDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    startMeter();
+}
+
+void RecordingOptionsDialog::hideEvent(QHideEvent* e) {
+    stopMeter();
+    QDialog::hideEvent(e);
+}
+
+void RecordingOptionsDialog::startMeter() {
+    stopMeter();
+    QString error;
+    meterInput_ = OpenPulseInput(QStringLiteral("Cantavo! level"), 44100, 50, &error);
+    level->setValue(0);
+    if (!meterInput_) {
+        level->setFormat(QStringLiteral("No input: %1").arg(error));
+        return;
+    }
+    level->setFormat(meterInput_->inputNote().isEmpty() ? QStringLiteral("Level") : meterInput_->inputNote());
+    meterTimer_.start();
+}
+
+void RecordingOptionsDialog::stopMeter() {
+    meterTimer_.stop();
+    meterInput_.reset();
+}
+
+void RecordingOptionsDialog::readMeter() {
+    if (!meterInput_) return;
+    meterBuffer_.clear();
+    if (meterInput_->read(meterBuffer_, nullptr) < 0) {
+        level->setFormat(QStringLiteral("No input: %1").arg(meterInput_->error()));
+        level->setValue(0);
+        stopMeter();
+        return;
+    }
+    if (meterBuffer_.empty()) return;
+    float peak = 0;
+    for (float v : meterBuffer_) peak = std::max(peak, std::fabs(v));
+    // Sixty decibels shown: from a whisper at the far end of the room to the edge of clipping.
+    const double db = peak > 0 ? 20.0 * std::log10(peak) : -120.0;
+    level->setValue(static_cast<int>(std::clamp((db + 60.0) / 60.0 * 100.0, 0.0, 100.0)));
 }
 
 void RecordingOptionsDialog::closeEvent(QCloseEvent* e) {

@@ -66,6 +66,9 @@ bool LiveScorer::pump() {
         return false;
     }
     if (n == 0) return true;
+    float peak = 0;
+    for (float v : buffer_) peak = std::max(peak, std::fabs(v));
+    levelDb_ = peak > 0 ? 20.0 * std::log10(peak) : -120.0;
     const std::vector<float> mono = MonoOf(buffer_.data(), static_cast<size_t>(n), 2);
     frames_.clear();
     tracker_->feed(mono.data(), mono.size(), frames_);

@@ -48,6 +48,8 @@ public:
     // CPU time this thread has spent reading and measuring the voice, in seconds.
     double cpuSeconds() const { return cpuNs_ / 1e9; }
     QString inputDescription() const { return inputDescription_; }
+    // How loud the input was in what the last pump() read, in dB of full scale.
+    double levelDb() const { return levelDb_; }
 
     const ScoreKeeper& keeper() const { return keeper_; }
     ScoreKeeper& keeper() { return keeper_; }
@@ -70,6 +72,7 @@ private:
     long long fed_ = 0;
     double cpuNs_ = 0;
     double extraMs_ = 0;
+    double levelDb_ = -120;
     QString error_;
     QString inputDescription_;
 };

@@ -200,6 +200,16 @@ void ScoreGuide::paintEvent(QPaintEvent*) {
     p.setPen(QPen(kMark, 2));
     p.drawLine(QPointF(markX, 0), QPointF(markX, h));
 
+    // The microphone's level at the left edge, while it listens: a singer sees at once that
+    // the input hears them (or does not).
+    if (scorer_->listening()) {
+        const double share = std::clamp((scorer_->levelDb() + 60.0) / 60.0, 0.0, 1.0);
+        const QRectF meter(0, bottom - (bottom - top) * share, 4, (bottom - top) * share);
+        p.setPen(Qt::NoPen);
+        p.setBrush(share > 0.95 ? kSungOff : kSungWell);
+        p.drawRect(meter);
+    }
+
     if (!message_.isEmpty()) {
         p.setPen(kNoteNow);
         p.drawText(rect().adjusted(static_cast<int>(markX) + 8, 2, -8, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, message_);

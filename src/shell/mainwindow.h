@@ -223,6 +223,8 @@ private:
     void connectRecording();
     void connectLive();
     void restoreLivePanel();
+    // The microphone the singer chose, for every recording and scoring from now on.
+    void restoreChosenInput();
     void recallLive();
     void rememberLive();
     QLabel* liveStatus() const;  // where the live changes are said

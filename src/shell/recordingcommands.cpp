@@ -25,6 +25,7 @@ const QColor kRecordingRed(0xFF, 0, 0);
 const QColor kStoppedBlue(0, 0, 0xFF);
 const QColor kReadyGreen(0, 0xC0, 0);
 const QString kMusicSetting = QStringLiteral("recording/voiceAndMusic");
+const QString kInputSetting = QStringLiteral("recording/input");
 
 }  // namespace
 
@@ -40,6 +41,11 @@ void MainWindow::keepSettings(const QVariantMap& changes) {
 bool MainWindow::recordWithMusic() const {
     if (programDir_.isEmpty()) return true;
     return QSettings(settingsPath(), QSettings::IniFormat).value(kMusicSetting, true).toBool();
+}
+
+void MainWindow::restoreChosenInput() {
+    if (programDir_.isEmpty()) return;
+    SetChosenInput(QSettings(settingsPath(), QSettings::IniFormat).value(kInputSetting).toString());
 }
 
 bool MainWindow::musicCanBeRecorded() const {
@@ -140,6 +146,10 @@ RecordingOptionsDialog& MainWindow::recordingOptions() {
             keepSettings({{kMusicSetting, c.withMusic}});
         };
         recordingOptions_->accepted = [this] { ApplyRecordingFormat(); };
+        recordingOptions_->inputChosen = [this](const QString& name) {
+            SetChosenInput(name);
+            keepSettings({{kInputSetting, name}});
+        };
     }
     return *recordingOptions_;
 }
@@ -149,6 +159,9 @@ void MainWindow::ShowRecordingOptions() {
     QString why;
     QString input = DefaultInputDescription(&why);
     if (input.isEmpty()) input = QStringLiteral("none (%1)").arg(why);
+    const QList<InputSource> inputs = ListInputs();
+    d.showInputs(inputs, ChosenInput(), input);
+    if (!ChosenInput().isEmpty()) input = d.inputChoice->currentText();
     d.showChoice({prefs.recordBits, prefs.recordStereo, prefs.recordKHz, recordWithMusic()}, musicCanBeRecorded(), input);
     d.show();
     d.raise();

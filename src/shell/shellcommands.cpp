@@ -47,6 +47,7 @@ void MainWindow::setProgramDirectory(const QString& dir) {
     MciSendString(QStringLiteral("set ") + intro + QStringLiteral(" port mapper"));
     restoreLivePanel();
     restoreScoring();
+    restoreChosenInput();
 }
 
 QString MainWindow::waveTemplatePath() const {

@@ -1,10 +1,12 @@
 // Wave recording through the real windows and real sound: the private sound server's
 // microphone hears what the program plays.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <sndfile.h>
@@ -360,6 +362,49 @@ TEST_F(Recording, ATakeLeftByAKilledProgramIsOfferedAtTheNextStart) {
         EXPECT_GT(readWave(file).peak, 0.02);
         EXPECT_TRUE(QDir(spoolFolder).entryList({QStringLiteral("take-*.wav")}).isEmpty()) << "saved: the spool goes";
     }
+}
+
+// The singer picks the microphone among the sound server's inputs, by what the desktop calls
+// them; the choice is kept, and the meter shows what it hears while the options are open.
+TEST_F(Recording, TheMicrophoneIsChosenAndItsLevelShown) {
+    window->ShowRecordingOptions();
+    RecordingOptionsDialog& d = window->recordingOptions();
+    QComboBox* choice = d.findChild<QComboBox*>(QStringLiteral("InputChoice"));
+    ASSERT_TRUE(choice);
+    QStringList items;
+    for (int i = 0; i < choice->count(); ++i) items << choice->itemText(i);
+    EXPECT_EQ(items.value(0), QStringLiteral("Default input (LoopMic)"));
+    EXPECT_TRUE(items.contains(QStringLiteral("LoopMic"))) << items.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(choice->currentIndex(), 0);
+    // The music into the server's sink is what its microphone hears: the meter moves.
+    open(demoSong("oh-susanna"));
+    midi().button(MediaButton::Play)->click();
+    QProgressBar* level = d.findChild<QProgressBar*>(QStringLiteral("InputLevel"));
+    ASSERT_TRUE(level);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level->value() > 20; }, 5000)) << level->format().toStdString();
+    shot(&d, QStringLiteral("recording-options-microphone"));
+    midi().setCommand(QStringLiteral("stop"));
+
+    const int loop = choice->findText(QStringLiteral("LoopMic"));
+    ASSERT_GE(loop, 1);
+    choice->setCurrentIndex(loop);
+    emit choice->activated(loop);
+    EXPECT_EQ(ChosenInput(), QStringLiteral("loopmic"));
+    EXPECT_EQ(d.input->text(), QStringLiteral("Input: LoopMic"));
+    d.cancel->click();
+    EXPECT_TRUE(QSettings(window->settingsPath(), QSettings::IniFormat).value(QStringLiteral("recording/input")).toString() == QStringLiteral("loopmic"));
+    // A take records from it.
+    open(demoSong("twinkle"));
+    record(600);
+    EXPECT_EQ(wave().wave()->inputDescription(), QStringLiteral("LoopMic"));
+
+    // Unplugged since: said, and the default is used.
+    SetChosenInput(QStringLiteral("usb-headset-gone"));
+    window->ShowRecordingOptions();
+    EXPECT_EQ(choice->currentText(), QStringLiteral("usb-headset-gone (not there now)"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level->format().contains(QStringLiteral("is not there")); }, 3000)) << level->format().toStdString();
+    d.cancel->click();
+    SetChosenInput(QString());
 }
 
 // Ended by the desktop (a logout's SIGTERM) while recording: nothing is asked, and the take
