@@ -314,6 +314,55 @@ TEST_F(Window, ASecondCopyKeepsItsFiles) {
     qunsetenv("TMPDIR");
 }
 
+// Every window shown while the program starts: the splash and the main window, nothing of
+// the hidden machinery (the media controls, an error box that vanishes with the splash).
+class ShownWindows : public QObject {
+public:
+    ShownWindows() { qApp->installEventFilter(this); }
+    ~ShownWindows() override { qApp->removeEventFilter(this); }
+    QStringList titles;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->isWindow() && w->windowType() != Qt::ToolTip && w->windowType() != Qt::Popup)
+                titles << QStringLiteral("%1 (%2)").arg(w->windowTitle(), QString::fromLatin1(w->metaObject()->className()));
+        }
+        return false;
+    }
+};
+
+TEST(Startup, OnlyTheSplashAndTheMainWindowAreShown) {
+    SynthHost::Options o;
+    o.offline = true;
+    QString error;
+    auto host = SynthHost::create(o, &error);
+    MediaRegistry::instance().setSynthHost(host.get());
+    for (const bool withSong : {true, false}) {
+        for (const bool waveTemplates : {true, false}) {
+            SCOPED_TRACE(std::string(withSong ? "a song named" : "no song") + (waveTemplates ? "" : ", no wave templates"));
+            ProgramFolder folder;
+            if (!waveTemplates)
+                for (const char* f : {"16-1-44.wav", "8-0-11.wav"}) QFile::remove(folder.path(f));
+            ShownWindows shown;
+            BoxCatcher boxes;
+            Startup startup(folder.program.path(), withSong ? QStringList{demoSong("twinkle")} : QStringList{});
+            startup.begin();
+            host->render(44100 * 5, nullptr);
+            QApplication::processEvents();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return startup.started(); }, 5000));
+            QTest::qWait(200);
+            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
+            EXPECT_EQ(shown.titles, (QStringList{QStringLiteral("Cantavo! (cantavo::SplashWindow)"),
+                                                 QStringLiteral("Cantavo!: file not open (cantavo::MainWindow)")}))
+                << shown.titles.join(QLatin1Char('|')).toStdString();
+        }
+    }
+    MediaRegistry::instance().closeAll();
+    MediaRegistry::instance().setSynthHost(nullptr);
+}
+
 TEST(Startup, StartProgramRunsOnceAndOpensTheCommandLinesSong) {
     SynthHost::Options o;
     o.offline = true;
