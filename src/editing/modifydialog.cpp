@@ -322,7 +322,10 @@ void ModifyDialog::ApplyModification() {
     SongSession::NoteWorkingFile(out);
     view_.enableCommand(SongCommand::InformationButton, true);
     view_.enableCommand(SongCommand::ToolSaveWave, true);
-    session_.OpenAsCurrent(out);
+    // A new tempo is written as a new division: the file's own bpm stays, the song's beats
+    // come slower or faster. What is shown is the beat as it is heard.
+    if (session_.OpenAsCurrent(out) && chunks_.division() > 0)
+        session_.beatScale = static_cast<double>(NewDivision(chunks_.divisionHigh, chunks_.divisionLow, s.tempoPercent)) / chunks_.division();
     songClosed_ = false;
     unsetCursor();
     restore();

@@ -187,6 +187,7 @@ bool SongSession::OpenSong(const QString& path) {
     loaded_ = false;
     songPath = path;
     openProblem_.clear();
+    beatScale = 1;
 
     // 5: the file.
     ViewReporter reporter(view_, *this);

@@ -64,6 +64,9 @@ public:
     qint32 seekTarget = 0;
     int suppressCompletion = 0;
     int midiOutChoice = 0;  // 0: the mapper; n: MIDI Out device n - 1
+    // The song's beat against its file's own (a song just slowed down by Modify, which writes
+    // a new division): the tempo shown is the beat heard. 1 for every song opened otherwise.
+    double beatScale = 1;
 
     // Where the blank-free copies go: this running copy's own folder inside the program's
     // folder in the system's temporary folder.

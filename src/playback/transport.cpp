@@ -23,7 +23,8 @@ Transport::Transport(SongSession& session, SessionView& view, QObject* parent) :
 
 void Transport::showTempo(int bpm) {
     shownBpm_ = bpm;
-    const int played = liveTempoPercent ? static_cast<int>(RoundHalfEven(bpm * liveTempoPercent() / 100.0)) : bpm;
+    const double live = liveTempoPercent ? liveTempoPercent() / 100.0 : 1.0;
+    const int played = live == 1.0 && session_.beatScale == 1.0 ? bpm : static_cast<int>(RoundHalfEven(bpm * live * session_.beatScale));
     view_.setTempoPanel(SignPosition(played) + QStringLiteral(" bpm"));
 }
 
@@ -147,8 +148,9 @@ void Transport::TempoStep(int delta) {
     if (liveTempoPercent && setLiveTempoPercent && base > 0) {
         // One bpm as played, in whole percents of the song's tempo: at least one percent.
         const int percent = liveTempoPercent();
-        const int shown = static_cast<int>(RoundHalfEven(base * percent / 100.0));
-        int next = static_cast<int>(std::lround(100.0 * (shown + delta) / base));
+        const double beat = base * session_.beatScale;
+        const int shown = static_cast<int>(RoundHalfEven(beat * percent / 100.0));
+        int next = static_cast<int>(std::lround(100.0 * (shown + delta) / beat));
         if (next == percent) next += delta > 0 ? 1 : -1;
         setLiveTempoPercent(next);
         showTempo(base);

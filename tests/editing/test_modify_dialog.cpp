@@ -6,6 +6,8 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTemporaryDir>
+
+#include <cmath>
 #include <QToolButton>
 
 #include "../shell/window.h"
@@ -157,6 +159,25 @@ TEST_F(ModifyWindow, MuteAndPatchDoubleClicks) {
     EXPECT_EQ(cell(4, 4), QStringLiteral(" 41 -  Violin "));
     EXPECT_EQ(cell(4, 5), QStringLiteral("40"));
     EXPECT_EQ(d.patchChanged().value(3), 1);
+}
+
+// After "Modify" slows the song down, the tempo shown is the new song's, as it plays.
+TEST_F(ModifyWindow, TheTempoShownFollowsAModifiedTempo) {
+    play();
+    advance(0.5);
+    const QString before = window->panel().tempo->text();
+    const int own = before.trimmed().section(QLatin1Char(' '), 0, 0).toInt();
+    ASSERT_GT(own, 0) << before.toStdString();
+    openDialog();
+    ModifyDialog& d = dialog();
+    d.tempo->setText(QStringLiteral("-10"));
+    d.modifyButton->click();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->session().songLoaded());
+    play();
+    advance(0.5);
+    EXPECT_EQ(window->panel().tempo->text(), QStringLiteral(" %1 bpm").arg(static_cast<int>(std::lround(own * 0.9))))
+        << window->session().songPath.toStdString() << " map " << window->session().song.tempoBpm[1] << " seq " << window->sequencerControl().sequencer()->tempoBpm();
 }
 
 TEST_F(ModifyWindow, SpinButtonsStepWithoutLimits) {
