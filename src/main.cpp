@@ -35,11 +35,24 @@ int main(int argc, char** argv) {
     // The arguments are checked before any window system starts: a misused option needs no
     // display to be told so.
     cantavo::CommandLineRequest request;
+    cantavo::WindowOptions window;
     {
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (undecodableArgument(argc, argv, err)) return 2;
-        request = cantavo::ParseCommandLine(argumentList(argc, argv), out, err);
+        QStringList arguments = argumentList(argc, argv);
+        QString wrong;
+        window = cantavo::TakeWindowOptions(arguments, &wrong);
+        if (!wrong.isEmpty()) {
+            err << wrong << "\n";
+            return 2;
+        }
+        request = cantavo::ParseCommandLine(arguments, out, err);
+        if (window.singersScreen && request.action != cantavo::CommandLineRequest::Action::Window &&
+            request.action != cantavo::CommandLineRequest::Action::Exit) {
+            err << "--singers-screen goes with the player window, not with a command-line action\n";
+            return 2;
+        }
         if (request.action == cantavo::CommandLineRequest::Action::Exit) return request.exitStatus;
         if (request.action != cantavo::CommandLineRequest::Action::Window) {
             QCoreApplication app(argc, argv);
@@ -62,6 +75,9 @@ int main(int argc, char** argv) {
             if (startup.mainWindow()) startup.mainWindow()->endAtRequest();
             QApplication::quit();
         });
+        if (window.singersScreen)
+            QObject::connect(&startup, &cantavo::Startup::programStarted, &startup,
+                             [&startup, window] { startup.mainWindow()->ShowSingersScreen(window.screen); });
         startup.begin();
         status = QApplication::exec();
     }

@@ -20,11 +20,13 @@ void LyricsSurface::setLyricsFont(const QFont& font) {
     font_.setStyleStrategy(QFont::PreferAntialias);
     font_.setStrikeOut(false);  // stored as a setting, never drawn
     update();
+    emit changed();
 }
 
 void LyricsSurface::setBackColor(const QColor& c) {
     back_ = c;
     update();
+    emit changed();
 }
 
 bool LyricsSurface::setBackBitmap(const QString& path) {
@@ -32,6 +34,7 @@ bool LyricsSurface::setBackBitmap(const QString& path) {
         bitmap_ = QPixmap();
         bitmapPath_.clear();
         update();
+    emit changed();
         return true;
     }
     QPixmap p;
@@ -39,6 +42,7 @@ bool LyricsSurface::setBackBitmap(const QString& path) {
     bitmap_ = p;
     bitmapPath_ = path;
     update();
+    emit changed();
     return true;
 }
 
@@ -50,6 +54,7 @@ void LyricsSurface::drawPage(const QColor& pilotColor, const QString& pilot, con
     clearHighlight();
     // After the page, the text position is the start of the row below it.
     highlightRow_ = 2 + static_cast<int>(following.size());
+    emit changed();
 }
 
 void LyricsSurface::highlightPilot(const QColor& color, const QString& text) {
@@ -57,17 +62,20 @@ void LyricsSurface::highlightPilot(const QColor& color, const QString& text) {
     highlight_ = text;
     highlightRow_ = 1;
     update();
+    emit changed();
 }
 
 void LyricsSurface::highlightAppend(const QColor& color, const QString& text) {
     highlightColor_ = color;
     highlight_ += text;
     update();
+    emit changed();
 }
 
 void LyricsSurface::clearHighlight() {
     highlight_.clear();
     update();
+    emit changed();
 }
 
 int LyricsSurface::rowHeight() const { return QFontMetrics(font_).lineSpacing(); }

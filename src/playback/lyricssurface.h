@@ -41,6 +41,10 @@ public:
     const QString& highlightText() const { return highlight_; }
     int highlightRow() const { return highlightRow_; }
     QColor pilotColor() const { return pilotColor_; }
+    QColor textColor() const { return textColor_; }
+    QColor highlightColor() const { return highlightColor_; }
+    QColor backColor() const { return back_; }
+    const QPixmap& backBitmap() const { return bitmap_; }
     int rowHeight() const;
     // The horizontal extent of the highlight and of the pilot line's first `chars` characters.
     int highlightWidth() const;
@@ -56,6 +60,11 @@ public:
     // The rows the page needs, and how many whole rows the surface shows.
     int pageRows() const;
     int wholeRows() const;
+
+signals:
+    // The page, the highlight, the font or the background changed (the singers' screen
+    // shows the same).
+    void changed();
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -206,6 +206,8 @@ bool SongSession::OpenSong(const QString& path) {
         return false;
     }
     if (r.status == LoadStatus::ReadFailed) return failOpen(ReaderErrorNumber(r.message));
+    lyricMs.assign(static_cast<size_t>(song.lyricCount) + 1, 0.0);
+    for (int i = 1; i <= song.lyricCount; ++i) lyricMs[static_cast<size_t>(i)] = TicksToMs(song, song.lyricTick[i]);
     ConvertTempoMapToMs(song);
 
     // 6.

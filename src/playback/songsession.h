@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+
+#include <vector>
 #include <QString>
 #include <QStringList>
 
@@ -67,6 +69,8 @@ public:
     // The song's beat against its file's own (a song just slowed down by Modify, which writes
     // a new division): the tempo shown is the beat heard. 1 for every song opened otherwise.
     double beatScale = 1;
+    // Each syllable's time in the song, in ms (1-based as the syllables), from the tempo map.
+    std::vector<double> lyricMs;
 
     // Where the blank-free copies go: this running copy's own folder inside the program's
     // folder in the system's temporary folder.

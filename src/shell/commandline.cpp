@@ -247,7 +247,7 @@ constexpr int kMaxSeconds = 86400;
 
 // The parser names the program from the application object, which does not exist yet.
 QString helpText(const QCommandLineParser& parser) {
-    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("cantavo"));
+    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("cantavo")) + WindowOptionsHelp();
 }
 
 }  // namespace

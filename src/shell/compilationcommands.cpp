@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTime>
@@ -37,6 +38,7 @@ void MainWindow::CompilationStep(int mode) {
         return;
     }
     pauseCountdown_.stop();
+    const auto tellStage = qScopeGuard([this] { stageNextUp(); });
     for (;;) {
         compilationIndex += 1;
         if (compilationIndex > compilationCount) {

@@ -352,6 +352,7 @@ void MainWindow::connectSignals() {
     connectRecording();
     connectLive();
     connectScoring();
+    connectStage();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

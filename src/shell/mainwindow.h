@@ -28,6 +28,7 @@
 namespace cantavo {
 
 class ModifyDialog;
+class SingersScreen;
 class ListWindow;
 class PrintDialog;
 class RecordingOptionsDialog;
@@ -111,6 +112,10 @@ public:
     void CompilationStep(int mode);
     // A ".cpl" file named on the command line or dropped: accepted and played from its start.
     bool LoadCompilation(const QString& path);
+
+    // The singers' screen: shown on screen `screenNumber` (1-based; 0: as the settings say).
+    void ShowSingersScreen(int screenNumber);
+    SingersScreen* singersScreen() const { return singers_; }
     // What went wrong while compilations played, a line each, and the window that shows it.
     QStringList compilationLog;
     void ShowCompilationLog();
@@ -219,6 +224,9 @@ private:
     // "Lyrics &Encoding": the automatic choice or one encoding for the current song.
     void buildEncodingMenu(QMenu* parent);
     void connectCompilation();
+    void connectStage();
+    // Tells the singers' screen the next song of the compilation.
+    void stageNextUp();
     void connectOutput();
     void connectRecording();
     void connectLive();
@@ -280,6 +288,7 @@ private:
     PrintDialog* print_ = nullptr;
     RecordingOptionsDialog* recordingOptions_ = nullptr;
     LivePanel* live_ = nullptr;
+    SingersScreen* singers_ = nullptr;
     MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;
     QTimer rememberLive_;

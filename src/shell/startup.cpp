@@ -44,6 +44,37 @@ SplashWindow::SplashWindow(QWidget* parent) : QLabel(parent) {
 void SplashWindow::mousePressEvent(QMouseEvent*) { emit goOn(); }
 void SplashWindow::keyPressEvent(QKeyEvent*) { emit goOn(); }
 
+WindowOptions TakeWindowOptions(QStringList& arguments, QString* error) {
+    WindowOptions o;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("--singers-screen")) continue;
+        o.singersScreen = true;
+        arguments.removeAt(i);
+        if (i < arguments.size()) {
+            bool number = false;
+            const int n = arguments[i].toInt(&number);
+            if (number) {
+                arguments.removeAt(i);
+                if (n < 1 || n > 16) {
+                    if (error) *error = QStringLiteral("--singers-screen takes a screen number 1..16 (as the desktop lists them)");
+                    return o;
+                }
+                o.screen = n;
+            }
+        }
+        --i;
+    }
+    return o;
+}
+
+QString WindowOptionsHelp() {
+    return QStringLiteral("\nPlayer window:\n"
+                          "  --singers-screen [N]          Opens the singers' screen at start, full\n"
+                          "                                screen on screen N (1: the first the\n"
+                          "                                desktop lists; without N, the one chosen\n"
+                          "                                before, or the screen the player is not on).\n");
+}
+
 Startup::Startup(const QString& programDir, const QStringList& songArguments, QObject* parent)
     : QObject(parent), programDir_(programDir), songs_(songArguments) {}
 

@@ -11,6 +11,17 @@
 
 namespace cantavo {
 
+// What the command line asks of the player window beyond the song: "--singers-screen [N]"
+// opens the singers' screen at start, on screen N (1-based; 0: as the settings say). Taken out
+// of `arguments` before the rest is parsed; `error` set for a screen number out of range.
+struct WindowOptions {
+    bool singersScreen = false;
+    int screen = 0;
+};
+WindowOptions TakeWindowOptions(QStringList& arguments, QString* error);
+// Its line for --help.
+QString WindowOptionsHelp();
+
 // Where the program's data files are: the executable's folder in the build tree, or
 // share/cantavo beside an installed executable.
 QString ProgramDirectory();

@@ -1,0 +1,62 @@
+// The main window's part of the singers' screen: its command, the screen it goes to, and
+// what it is told of the evening (the next song of a compilation).
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QSettings>
+
+#include "mainwindow.h"
+#include "singersscreen.h"
+
+namespace cantavo {
+
+namespace {
+
+const QString kScreenSetting = QStringLiteral("stage/screen");
+
+}  // namespace
+
+void MainWindow::connectStage() {
+    singers_ = new SingersScreen(*session_, lyrics_->surface(), this);
+    singers_->hostScreen = [this] { return screen(); };
+    Commands& c = *commands_;
+    QAction* toggle = c.add(QStringLiteral("singers"), QStringLiteral("Singers' &Screen"), QKeySequence(QStringLiteral("F9")), true, 880);
+    c.setAvailable(QStringLiteral("singers"));
+    toggle->setCheckable(true);
+    toggle->setToolTip(QStringLiteral("The lyrics alone, for the room: full screen on the second display"));
+    auto* view = new QMenu(QStringLiteral("&View"), this);
+    view->setObjectName(QStringLiteral("view"));
+    view->addAction(toggle);
+    const QList<QAction*> menus = menuBar()->actions();
+    menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.last(), view);
+    connect(toggle, &QAction::triggered, this, [this](bool on) {
+        if (on) ShowSingersScreen(0);
+        else singers_->hide();
+    });
+    connect(singers_, &SingersScreen::shownChanged, toggle, &QAction::setChecked);
+}
+
+void MainWindow::ShowSingersScreen(int screenNumber) {
+    if (screenNumber > 0) {
+        singers_->setPreferredScreen(screenNumber);
+        keepSettings({{kScreenSetting, screenNumber}});
+    } else if (!programDir_.isEmpty()) {
+        singers_->setPreferredScreen(QSettings(settingsPath(), QSettings::IniFormat).value(kScreenSetting, 0).toInt());
+    }
+    stageNextUp();
+    singers_->present();
+}
+
+void MainWindow::stageNextUp() {
+    if (!singers_) return;
+    // The next song of the compilation that is playing, by its file's name.
+    QString next;
+    for (int i = compilationIndex; i >= 1 && i < compilationCount; ++i) {
+        const QString entry = compilationEntries.value(i);
+        if (!entry.startsWith(QLatin1Char('K'))) continue;
+        next = QFileInfo(entry.mid(8).trimmed()).completeBaseName();
+        break;
+    }
+    singers_->setNextUp(next);
+}
+
+}  // namespace cantavo

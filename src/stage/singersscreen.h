@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace cantavo {
+
+class LyricsSurface;
+class SongSession;
+
+// The singers' screen: what the room sees, on a display of its own. The page and the lit
+// part are the lyrics window's (it follows the host's surface, so the two never disagree), in
+// a font of the same family sized for the room; a title card between songs, the next song
+// when one is known, and a countdown of dots before a line that follows a long silence.
+//
+// It opens full screen on the chosen screen (1-based in the desktop's order; 0: the screen the
+// host's window is not on, when there are two or more), as a normal window when there is only
+// one, and moves when screens come and go.
+class SingersScreen : public QWidget {
+    Q_OBJECT
+public:
+    SingersScreen(const SongSession& session, const LyricsSurface& host, QWidget* parent = nullptr);
+
+    void setPreferredScreen(int oneBased);
+    int preferredScreen() const { return preferred_; }
+    // The screen the host's window is on, to stay off it.
+    std::function<QScreen*()> hostScreen;
+    // Shows it where it belongs (full screen on another display, or a window).
+    void present();
+    // "Next:" on the title card (the compilation's or the rotation's next song), or empty.
+    void setNextUp(const QString& text);
+    const QString& nextUp() const { return next_; }
+
+    // What it shows now, for tests: the title card or the lyrics, and the countdown.
+    bool showingTitleCard() const { return titleCard_; }
+    int countdown() const { return countdown_; }
+    // The point size the lyrics are drawn in (fitted to the song's longest line).
+    int lyricsPointSize() const;
+    QScreen* targetScreen() const;
+
+signals:
+    void shownChanged(bool shown);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void refresh();
+    void fitFont();
+
+    const SongSession& session_;
+    const LyricsSurface& host_;
+    int preferred_ = 0;
+    QString next_;
+    bool titleCard_ = true;
+    int countdown_ = 0;
+    QFont font_;
+    QString fittedFor_;  // the song the font was fitted to, and at what size of the window
+    QSize fittedAt_;
+    QTimer tick_;
+};
+
+}  // namespace cantavo
