@@ -57,23 +57,41 @@ void LyricsSurface::drawPage(const QColor& pilotColor, const QString& pilot, con
     emit changed();
 }
 
-void LyricsSurface::highlightPilot(const QColor& color, const QString& text) {
+void LyricsSurface::highlightPilot(const QColor& color, const QString& text, int runStart) {
     highlightColor_ = color;
     highlight_ = text;
     highlightRow_ = 1;
+    runStart_ = std::clamp(runStart, 0, static_cast<int>(text.size()));
+    if (wiping_) wipe_ = 0;
     update();
     emit changed();
 }
 
 void LyricsSurface::highlightAppend(const QColor& color, const QString& text) {
     highlightColor_ = color;
+    runStart_ = static_cast<int>(highlight_.size());
     highlight_ += text;
+    if (wiping_) wipe_ = 0;
     update();
     emit changed();
 }
 
+void LyricsSurface::setWipe(double fraction) {
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction == wipe_) return;
+    wipe_ = fraction;
+    update();
+    emit changed();
+}
+
+void LyricsSurface::setWiping(bool on) {
+    wiping_ = on;
+    if (!on) setWipe(1);
+}
+
 void LyricsSurface::clearHighlight() {
     highlight_.clear();
+    runStart_ = 0;
     update();
     emit changed();
 }
@@ -171,7 +189,27 @@ void LyricsSurface::paintEvent(QPaintEvent*) {
             if (piece.start < highlight_.size()) pieces.append({piece.start, std::min(piece.length, static_cast<int>(highlight_.size()) - piece.start)});
         // What goes past the pilot line (it should not) goes on the last row.
         if (!pieces.isEmpty()) pieces.last().length = static_cast<int>(highlight_.size()) - pieces.last().start;
-        drawWrapped(p, highlight_, 1, pieces);
+        if (wipe_ >= 1) {
+            drawWrapped(p, highlight_, 1, pieces);
+            return;
+        }
+        // The wipe: each row lit up to the syllable being sung, and that syllable's share.
+        const QFontMetrics fm(font_);
+        const int indent = continuationIndent(highlight_);
+        const int last = wholeRows() - 1;
+        int row = 1;
+        for (const Piece& piece : pieces) {
+            if (row > last) break;
+            const QString text = highlight_.mid(piece.start, piece.length);
+            const int x = kMargin + (piece.start > 0 ? indent : 0);
+            const int whole = std::clamp(runStart_ - piece.start, 0, piece.length);
+            const double litX = x + fm.horizontalAdvance(text.left(whole)) + wipe_ * (fm.horizontalAdvance(text) - fm.horizontalAdvance(text.left(whole)));
+            p.save();
+            p.setClipRect(QRectF(0, baseline(row) - fm.ascent() - 2, litX, fm.height() + 4));
+            p.drawText(x, baseline(row), text);
+            p.restore();
+            ++row;
+        }
     } else {
         drawWrapped(p, highlight_, row, wrap(highlight_));
     }

@@ -29,11 +29,22 @@ public:
     // Clears both layers and prints an empty row, `pilot` in `pilotColor`, then each of
     // `following` in `textColor`.
     void drawPage(const QColor& pilotColor, const QString& pilot, const QColor& textColor, const QStringList& following);
-    // The highlight layer: cleared, then `text` at the start of the pilot row.
-    void highlightPilot(const QColor& color, const QString& text);
+    // The highlight layer: cleared, then `text` at the start of the pilot row; the syllable
+    // being sung starts at `runStart` in it.
+    void highlightPilot(const QColor& color, const QString& text, int runStart = 0);
     // More text after the highlight so far (at the current text position).
     void highlightAppend(const QColor& color, const QString& text);
     void clearHighlight();
+    // How much of the syllable being sung (the last run of the highlight) is lit, 0..1: the
+    // wipe through it as it is sung. 1 (the whole syllable, as soon as it starts) when no wipe
+    // is running.
+    void setWipe(double fraction);
+    // While the song plays the wipe runs: each new syllable starts unlit. Stopped, every
+    // syllable shows whole (the Part's highlight).
+    void setWiping(bool on);
+    bool wiping() const { return wiping_; }
+    double wipe() const { return wipe_; }
+    int runStart() const { return runStart_; }
 
     // What is shown, for tests and for the window's own checks.
     const QString& pilotText() const { return pilot_; }
@@ -87,6 +98,9 @@ private:
     QString highlight_;
     QColor highlightColor_;
     int highlightRow_ = 1;
+    int runStart_ = 0;
+    double wipe_ = 1;
+    bool wiping_ = false;
     static constexpr int kMargin = 16;
 };
 

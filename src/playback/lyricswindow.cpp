@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 #include "fontcolordialog.h"
 #include "songsession.h"
 
@@ -79,13 +81,16 @@ void LyricsWindow::RedrawPage(int fallbackLine) {
     // Whatever the song has sung of this line stays highlighted, so that the syllables to
     // come print on from where it ends.
     QString sung;
+    // The syllable being sung is the last of those: the wipe goes on through it.
+    int runStart = 0;
     if (line >= 1 && line < static_cast<int>(lineStart_.size())) {
         for (int i = lineStart_[static_cast<size_t>(line)]; i < session_.lyricIndex && i <= session_.song.lyricCount; ++i) {
             const QString s = SyllableText(session_.song.lyricText[i]);
+            runStart = static_cast<int>(sung.size());
             sung += i == lineStart_[static_cast<size_t>(line)] ? QLatin1Char(' ') + s.mid(1) : s;
         }
     }
-    surface_->highlightPilot(settings.highlightColor, sung);
+    surface_->highlightPilot(settings.highlightColor, sung, runStart);
 }
 
 void LyricsWindow::HighlightStep(double tick) {
@@ -112,6 +117,24 @@ void LyricsWindow::HighlightStep(double tick) {
     }
     session_.lyricIndex += 1;
     if (session_.lyricIndex == song.lyricCount) session_.lastSyllableMs = session_.positionMs;
+}
+
+void LyricsWindow::followWipe(double heardMs) {
+    if (std::isnan(heardMs)) {
+        surface_->setWiping(false);
+        return;
+    }
+    surface_->setWiping(true);
+    const int n = session_.lyricIndex - 1;
+    const std::vector<double>& at = session_.lyricMs;
+    if (n < 1 || static_cast<size_t>(n) >= at.size() || surface_->highlightText().isEmpty()) {
+        surface_->setWipe(1);
+        return;
+    }
+    const double start = at[static_cast<size_t>(n)];
+    const double next = static_cast<size_t>(n + 1) < at.size() ? at[static_cast<size_t>(n + 1)] : start + kLongestWipeMs;
+    const double end = std::min(next, start + kLongestWipeMs);
+    surface_->setWipe(end > start ? (heardMs - start) / (end - start) : 1.0);
 }
 
 void LyricsWindow::ClearPicture() {

@@ -37,6 +37,10 @@ public:
     void ClearPicture();
 
     void setGauge(double percent);
+    // The wipe through the syllable being sung, at `heardMs` of the song: from its start to
+    // the next syllable's (at most kLongestWipeMs). NaN: not playing (whole syllables).
+    void followWipe(double heardMs);
+    static constexpr double kLongestWipeMs = 1500;
     double gauge() const { return gauge_->value(); }
 
     // The menu commands, each after its dialog.

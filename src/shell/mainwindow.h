@@ -289,6 +289,7 @@ private:
     RecordingOptionsDialog* recordingOptions_ = nullptr;
     LivePanel* live_ = nullptr;
     SingersScreen* singers_ = nullptr;
+    QTimer frames_;  // the wipe's frames while a song plays
     MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;
     QTimer rememberLive_;

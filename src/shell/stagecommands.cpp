@@ -1,8 +1,12 @@
 // The main window's part of the singers' screen: its command, the screen it goes to, and
 // what it is told of the evening (the next song of a compilation).
 #include <QFileInfo>
+#include <QScreen>
 #include <QMenuBar>
 #include <QSettings>
+
+#include <algorithm>
+#include <cmath>
 
 #include "mainwindow.h"
 #include "singersscreen.h"
@@ -33,6 +37,23 @@ void MainWindow::connectStage() {
         else singers_->hide();
     });
     connect(singers_, &SingersScreen::shownChanged, toggle, &QAction::setChecked);
+
+    // The wipe follows the music at the display's rate while the song plays (the position
+    // poll, every 50 ms, moves the Part's highlight; the frames move the wipe between).
+    frames_.setTimerType(Qt::PreciseTimer);
+    frames_.setInterval(static_cast<int>(1000.0 / std::max(30.0, screen() ? screen()->refreshRate() : 60.0)));
+    connect(&frames_, &QTimer::timeout, this, [this] {
+        MediaControl& midi = *panel_->midi;
+        if (midi.mode() != static_cast<int>(MediaMode::Playing) || !session_->songLoaded()) {
+            lyrics_->followWipe(NAN);
+            frames_.stop();
+            return;
+        }
+        lyrics_->followWipe(midi.position());
+    });
+    connect(panel_->midi, &MediaControl::statusUpdate, &frames_, [this] {
+        if (!frames_.isActive() && panel_->midi->mode() == static_cast<int>(MediaMode::Playing)) frames_.start();
+    });
 }
 
 void MainWindow::ShowSingersScreen(int screenNumber) {

@@ -187,9 +187,12 @@ void SingersScreen::paintEvent(QPaintEvent*) {
         if (i == 0 && host_.highlightRow() == 1 && !host_.highlightText().isEmpty()) {
             // The lit part: the same letters in the highlight colour, up to where the host's
             // highlight reaches.
-            const int lit = QFontMetrics(f).horizontalAdvance(host_.highlightText());
+            const QFontMetrics m(f);
+            const QString& h = host_.highlightText();
+            const int before = m.horizontalAdvance(h.left(host_.runStart()));
+            const double lit = before + host_.wipe() * (m.horizontalAdvance(h) - before);
             p.save();
-            p.setClipRect(QRect(kMargin, y - QFontMetrics(f).ascent(), lit, rowH));
+            p.setClipRect(QRectF(kMargin, y - m.ascent() - 2, lit, rowH + 4));
             p.setPen(host_.highlightColor());
             p.drawText(kMargin, y, line);
             p.restore();

@@ -113,6 +113,30 @@ TEST_F(Stage, ShowsTheTitleCardThenTheLyricsInStepWithTheHost) {
     EXPECT_TRUE(window->session().songLoaded());
 }
 
+// While the song plays the lit part wipes through the syllable being sung, in both windows:
+// half way through a syllable, half of it is lit, and the wipe stops inside its letters.
+TEST_F(Stage, TheWipeMovesThroughTheSyllableBeingSung) {
+    window->ShowSingersScreen(0);
+    stage().resize(1280, 720);
+    open(dir.filePath(QStringLiteral("break.kar")));
+    play();
+    // "there " starts at 1000 ms and is held through the break: its wipe takes the longest
+    // a syllable's may (1500 ms). Half way: 1750 ms.
+    advance(1.75);
+    QTest::qWait(60);
+    const LyricsSurface& surface = window->lyricsWindow().surface();
+    EXPECT_EQ(surface.highlightText().mid(surface.runStart()), QStringLiteral("there "));
+    EXPECT_GT(surface.wipe(), 0.3);
+    EXPECT_LT(surface.wipe(), 0.7);
+    grabStage(QStringLiteral("stage-1280x720-mid-syllable"));
+    QDir().mkpath(QStringLiteral(CANTAVO_SHOTS_DIR));
+    window->lyricsWindow().grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/lyrics-mid-syllable.png"));
+    // Stopped: whole syllables, as the Part has them.
+    window->panel().midi->button(MediaButton::Pause)->click();
+    QTest::qWait(60);
+    EXPECT_EQ(surface.wipe(), 1.0);
+}
+
 // With two screens (the platform's screens file), it goes full screen on the one the host's
 // window is not on.
 TEST_F(Stage, GoesToTheOtherScreen) {
