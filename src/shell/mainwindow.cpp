@@ -74,6 +74,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     controlDock_->setFeatures(QDockWidget::NoDockWidgetFeatures);
     controlDock_->setWidget(ScrollingPanel(panel_));
     addDockWidget(Qt::BottomDockWidgetArea, controlDock_);
+    // The lyrics window goes before the main window at Exit (its sub-window is closed while a
+    // question may still be asked): nothing is measured or wiped on it after that.
+    lyricsAlive_ = lyrics_;
     lyricsRoom_.setSingleShot(true);
     connect(&lyricsRoom_, &QTimer::timeout, this, &MainWindow::keepLyricsRoom);
     connect(controlDock_, &QDockWidget::visibilityChanged, &lyricsRoom_, qOverload<>(&QTimer::start));
@@ -397,6 +400,7 @@ void MainWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void MainWindow::keepLyricsRoom() {
+    if (!lyricsAlive_) return;
     QList<QWidget*> strips;
     if (guide_) strips << guide_;
     const PageRoom room = KeepPageRoom(this, &lyrics_->surface(), 0.5, strips);

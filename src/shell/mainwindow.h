@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QMdiArea>
 #include <QVariantMap>
 #include <QLabel>
@@ -269,6 +270,7 @@ private:
     QDockWidget* controlDock_;
     QTimer lyricsRoom_;
     int roomPasses_ = 0;
+    QPointer<LyricsWindow> lyricsAlive_;
     QToolBar* toolbar_;
     QTimer* timer1_;
     QTimer pauseCountdown_;

@@ -43,6 +43,10 @@ void MainWindow::connectStage() {
     frames_.setTimerType(Qt::PreciseTimer);
     frames_.setInterval(static_cast<int>(1000.0 / std::max(30.0, screen() ? screen()->refreshRate() : 60.0)));
     connect(&frames_, &QTimer::timeout, this, [this] {
+        if (!lyricsAlive_) {
+            frames_.stop();
+            return;
+        }
         MediaControl& midi = *panel_->midi;
         if (midi.mode() != static_cast<int>(MediaMode::Playing) || !session_->songLoaded()) {
             lyrics_->followWipe(NAN);
@@ -52,7 +56,7 @@ void MainWindow::connectStage() {
         lyrics_->followWipe(midi.position());
     });
     connect(panel_->midi, &MediaControl::statusUpdate, &frames_, [this] {
-        if (!frames_.isActive() && panel_->midi->mode() == static_cast<int>(MediaMode::Playing)) frames_.start();
+        if (lyricsAlive_ && !frames_.isActive() && panel_->midi->mode() == static_cast<int>(MediaMode::Playing)) frames_.start();
     });
 }
 

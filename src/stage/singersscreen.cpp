@@ -29,6 +29,12 @@ SingersScreen::SingersScreen(const SongSession& session, const LyricsSurface& ho
     setCursor(Qt::BlankCursor);
     resize(960, 540);
     connect(&host_, &LyricsSurface::changed, this, &SingersScreen::refresh);
+    // The lyrics window goes first when the program ends: the room's screen goes with it.
+    connect(&host_, &QObject::destroyed, this, [this] {
+        hostGone_ = true;
+        tick_.stop();
+        hide();
+    });
     // The title card and the countdown follow the song's time between the host's changes.
     tick_.setInterval(100);
     connect(&tick_, &QTimer::timeout, this, &SingersScreen::refresh);
@@ -97,6 +103,7 @@ void SingersScreen::fitFont() {
 }
 
 void SingersScreen::refresh() {
+    if (hostGone_) return;
     const StageMoment m = StageMomentAt(session_.song, session_.lyricMs, session_.positionMs, session_.lyricIndex, session_.songLoaded());
     if (m.titleCard != titleCard_ || m.countdown != countdown_ || !m.titleCard) {
         titleCard_ = m.titleCard;
@@ -128,6 +135,7 @@ void SingersScreen::keyPressEvent(QKeyEvent* e) {
 }
 
 void SingersScreen::paintEvent(QPaintEvent*) {
+    if (hostGone_) return;
     fitFont();
     QPainter p(this);
     p.fillRect(rect(), host_.backColor());

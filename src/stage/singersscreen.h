@@ -65,6 +65,7 @@ private:
     QString fittedFor_;  // the song the font was fitted to, and at what size of the window
     QSize fittedAt_;
     QTimer tick_;
+    bool hostGone_ = false;
 };
 
 }  // namespace cantavo
