@@ -40,7 +40,7 @@ public:
     // is running.
     void setWipe(double fraction);
     // While the song plays the wipe runs: each new syllable starts unlit. Stopped, every
-    // syllable shows whole (the Part's highlight).
+    // syllable shows whole as soon as it starts.
     void setWiping(bool on);
     bool wiping() const { return wiping_; }
     double wipe() const { return wipe_; }

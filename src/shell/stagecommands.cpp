@@ -39,7 +39,7 @@ void MainWindow::connectStage() {
     connect(singers_, &SingersScreen::shownChanged, toggle, &QAction::setChecked);
 
     // The wipe follows the music at the display's rate while the song plays (the position
-    // poll, every 50 ms, moves the Part's highlight; the frames move the wipe between).
+    // poll, every 50 ms, moves the highlight a syllable at a time; the frames move the wipe between).
     frames_.setTimerType(Qt::PreciseTimer);
     frames_.setInterval(static_cast<int>(1000.0 / std::max(30.0, screen() ? screen()->refreshRate() : 60.0)));
     connect(&frames_, &QTimer::timeout, this, [this] {

@@ -131,7 +131,7 @@ TEST_F(Stage, TheWipeMovesThroughTheSyllableBeingSung) {
     grabStage(QStringLiteral("stage-1280x720-mid-syllable"));
     QDir().mkpath(QStringLiteral(CANTAVO_SHOTS_DIR));
     window->lyricsWindow().grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/lyrics-mid-syllable.png"));
-    // Stopped: whole syllables, as the Part has them.
+    // Stopped: whole syllables, lit as each one starts.
     window->panel().midi->button(MediaButton::Pause)->click();
     QTest::qWait(60);
     EXPECT_EQ(surface.wipe(), 1.0);
