@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "audiooutput.h"
+#include "realtime.h"
 #include "steadyclock.h"
 
 namespace cantavo {
@@ -126,8 +127,18 @@ bool SynthHost::listenersNeedClock() {
     return false;
 }
 
+QString SynthHost::clockPriority() const {
+    std::lock_guard<std::mutex> lock(problemMutex_);
+    return priority_;
+}
+
 void SynthHost::clockThread() {
     using Clock = std::chrono::steady_clock;
+    {
+        const QString priority = MakeCallingThreadRealtime();
+        std::lock_guard<std::mutex> lock(problemMutex_);
+        priority_ = priority;
+    }
     std::vector<float> left(kChunk), right(kChunk), interleaved(2 * kChunk);
     std::unique_ptr<AudioOutput> out;
     bool tryServer = useServer_;
@@ -209,6 +220,7 @@ void SynthHost::clockThread() {
             }
         }
 
+        const qint64 chunkStart = SteadyNs();
         for (int done = 0; done < kChunk; done += kBlock) {
             std::fill(left.begin() + done, left.begin() + done + kBlock, 0.0f);
             std::fill(right.begin() + done, right.begin() + done + kBlock, 0.0f);
@@ -233,6 +245,8 @@ void SynthHost::clockThread() {
                 keepHeard(interleaved.data(), first, now + static_cast<qint64>(latency - kChunk) * 1000000000 / sampleRate_);
             }
         }
+        const qint64 took = SteadyNs() - chunkStart;
+        if (took > longestChunkNs_.load(std::memory_order_relaxed)) longestChunkNs_.store(took, std::memory_order_relaxed);
         // After the music stops, its last notes ring out for a moment at most.
         if (listenersNeedClock()) {
             quietFrames = 0;

@@ -51,10 +51,14 @@ QString NoSoundFontText();
 // Threading. The clock thread runs process() and the listeners' block calls. The GUI thread
 // makes every other call. Crossing: the listener list (a mutex the clock thread try-locks
 // around a block), the wake request and quit flag (a mutex and condition variable), the
-// frame count, the latency and the output state (atomics), the output's description (a
-// mutex), outputChanged(), a queued signal, and the heard music: a ring of chunks with one
-// writer (the clock thread) and one reader, its two indices and its switch atomics. Nothing
-// else crosses.
+// frame count, the latency, the output state and the longest chunk (atomics), the output's
+// description and the clock thread's priority (a mutex), outputChanged(), a queued signal,
+// and the heard music: a ring of chunks with one writer (the clock thread) and one reader,
+// its two indices and its switch atomics. Nothing else crosses.
+//
+// Priority. The clock thread asks for real-time scheduling as it starts (directly, else
+// through RealtimeKit) so that the window, the display server and busy neighbours do not
+// make the music skip; it falls back to normal priority quietly.
 class SynthHost : public QObject {
     Q_OBJECT
 public:
@@ -85,6 +89,14 @@ public:
     QString outputProblem() const;
     // True while the clock thread runs (something plays or still sounds).
     bool clockRunning() const { return clockRunning_.load(); }
+    // How the clock thread is scheduled ("SCHED_RR 10 (direct)", or "normal priority: " and
+    // why); empty until it has started.
+    QString clockPriority() const;
+    // The longest the clock thread took to make one chunk of sound (render it, take the locks
+    // it shares, hand it over) since the last reset, in nanoseconds: what the window's thread
+    // can make it wait shows here.
+    qint64 longestChunkNs() const { return longestChunkNs_.load(); }
+    void resetLongestChunk() { longestChunkNs_.store(0); }
 
     // Offline only: renders `frames` frames of interleaved stereo into `out` (may be null),
     // in blocks of 64 frames, each followed by the listeners' afterBlock.
@@ -156,6 +168,8 @@ private:
     std::atomic<qint64> heardLost_{0};
     mutable std::mutex problemMutex_;
     QString problem_;
+    QString priority_;
+    std::atomic<qint64> longestChunkNs_{0};
 };
 
 }  // namespace cantavo

@@ -2,6 +2,8 @@
 // what it is told of the evening (the next song of a compilation).
 #include <QFileInfo>
 #include <QScreen>
+#include <QStyle>
+#include <QToolBar>
 #include <QMenuBar>
 #include <QSettings>
 
@@ -27,6 +29,9 @@ void MainWindow::connectStage() {
     c.setAvailable(QStringLiteral("singers"));
     toggle->setCheckable(true);
     toggle->setToolTip(QStringLiteral("The lyrics alone, for the room: full screen on the second display"));
+    toggle->setIcon(QIcon::fromTheme(QStringLiteral("video-display"), style()->standardIcon(QStyle::SP_DesktopIcon)));
+    toolbar_->addSeparator()->setObjectName(QStringLiteral("tb22"));
+    toolbar_->addAction(toggle);
     auto* view = new QMenu(QStringLiteral("&View"), this);
     view->setObjectName(QStringLiteral("view"));
     view->addAction(toggle);
@@ -38,8 +43,8 @@ void MainWindow::connectStage() {
     });
     connect(singers_, &SingersScreen::shownChanged, toggle, &QAction::setChecked);
 
-    // The wipe follows the music at the display's rate while the song plays (the position
-    // poll, every 50 ms, moves the highlight a syllable at a time; the frames move the wipe between).
+    // The highlight and its wipe follow the music at the display's rate while the song plays;
+    // the 50 ms position poll keeps the clock, the gauge and the rest.
     frames_.setTimerType(Qt::PreciseTimer);
     frames_.setInterval(static_cast<int>(1000.0 / std::max(30.0, screen() ? screen()->refreshRate() : 60.0)));
     connect(&frames_, &QTimer::timeout, this, [this] {
@@ -48,12 +53,16 @@ void MainWindow::connectStage() {
             return;
         }
         MediaControl& midi = *panel_->midi;
-        if (midi.mode() != static_cast<int>(MediaMode::Playing) || !session_->songLoaded()) {
+        Sequencer* seq = midi.sequencer();
+        if (!seq || midi.mode() != static_cast<int>(MediaMode::Playing) || !session_->songLoaded()) {
             lyrics_->followWipe(NAN);
             frames_.stop();
             return;
         }
-        lyrics_->followWipe(midi.position());
+        // A syllable lights when the music reaches it, not at the next poll: the poll's own
+        // step finds it already lit.
+        lyrics_->HighlightStep(seq->positionTicks());
+        lyrics_->followWipe(seq->positionMs());
     });
     connect(panel_->midi, &MediaControl::statusUpdate, &frames_, [this] {
         if (lyricsAlive_ && !frames_.isActive() && panel_->midi->mode() == static_cast<int>(MediaMode::Playing)) frames_.start();

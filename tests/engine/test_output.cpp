@@ -4,8 +4,14 @@
 #include <QTest>
 
 #include <chrono>
+#include <thread>
+
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "engine.h"
+#include "realtime.h"
 
 using namespace cantavo;
 using namespace cantavo::test;
@@ -77,4 +83,39 @@ TEST(SilentClock, ASongPlaysToItsEnd) {
     seq.play();
     ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 10000));
     EXPECT_EQ(seq.mode(), MediaMode::Stopped);
+}
+
+TEST(ClockPriority, TheClockThreadRunsInRealTimeWhereThatIsAllowedAndSaysSo) {
+    // What the thread says it got is what the kernel gives it.
+    QString said;
+    int policy = -1;
+    std::thread([&] {
+        said = MakeCallingThreadRealtime(10);
+        policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+    }).join();
+    rlimit rtprio{};
+    getrlimit(RLIMIT_RTPRIO, &rtprio);
+    const bool allowed = geteuid() == 0 || rtprio.rlim_cur >= 10;
+    if (allowed) {
+        EXPECT_EQ(said, QStringLiteral("SCHED_RR 10 (direct)"));
+        EXPECT_EQ(policy, SCHED_RR);
+    } else {
+        EXPECT_TRUE(said.startsWith(QLatin1String("SCHED_RR")) == (policy == SCHED_RR)) << said.toStdString();
+        if (policy != SCHED_RR) {
+            EXPECT_TRUE(said.startsWith(QLatin1String("normal priority: "))) << said.toStdString();
+        }
+    }
+    EXPECT_EQ(sched_getscheduler(0) & ~SCHED_RESET_ON_FORK, SCHED_OTHER) << "only the thread that asked";
+
+    auto host = silentHost();
+    ASSERT_TRUE(host);
+    Sequencer seq(*host);
+    QString error;
+    ASSERT_TRUE(seq.open(demoSong("twinkle"), &error)) << error.toStdString();
+    seq.play();
+    QTest::qWait(300);
+    seq.stop();
+    EXPECT_EQ(host->clockPriority().startsWith(QLatin1String("SCHED_RR")), allowed) << host->clockPriority().toStdString();
+    EXPECT_GT(host->longestChunkNs(), 0) << "chunks were made and timed";
+    EXPECT_LT(host->longestChunkNs(), 1000000000LL);
 }

@@ -64,7 +64,9 @@ TEST_F(Window, StartStates) {
     }
     EXPECT_FALSE(c[QStringLiteral("mnfileitem1")]->isEnabled()) << "nothing recorded yet";
     const QList<QAction*> tools = window->toolbar().actions();
-    ASSERT_EQ(tools.size(), 21);
+    ASSERT_EQ(tools.size(), 23);
+    EXPECT_TRUE(tools[21]->isSeparator());
+    EXPECT_EQ(tools[22], c[QStringLiteral("singers")]);
     for (int i = 0; i < 21; ++i) EXPECT_EQ(tools[i]->isSeparator(), i % 2 == 0) << i + 1;
     EXPECT_EQ(tools[1]->toolTip(), QStringLiteral("Open"));
     EXPECT_EQ(tools[13]->toolTip(), QStringLiteral("Bold"));
