@@ -129,8 +129,16 @@ double Sequencer::ticksToMs(double ticks) const {
 }
 
 double Sequencer::positionTicks() const {
-    if (state_ != State::Playing || appliedGeneration_.load() != commandGeneration_.load()) return static_cast<double>(heldTick_);
-    return std::clamp(heardTick(SteadyNs(), true), static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
+    const unsigned generation = appliedGeneration_.load();
+    if (state_ != State::Playing || generation != commandGeneration_.load()) {
+        lastHeardGeneration_ = ~0u;
+        return static_cast<double>(heldTick_);
+    }
+    double heard = std::clamp(heardTick(SteadyNs(), true), static_cast<double>(heldTick_), static_cast<double>(lengthTicks()));
+    if (generation == lastHeardGeneration_) heard = std::max(heard, lastHeard_);
+    lastHeard_ = heard;
+    lastHeardGeneration_ = generation;
+    return heard;
 }
 
 double Sequencer::ticksHeardAt(qint64 steadyNs) const {

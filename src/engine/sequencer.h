@@ -63,7 +63,9 @@ public:
     double lengthSixteenths() const { return ticksToSixteenths(static_cast<double>(lengthTicks())); }
     double lengthMs() const { return ticksToMs(static_cast<double>(lengthTicks())); }
 
-    // What the listener hears now: the synthesizer's output latency is taken off.
+    // What the listener hears now: the synthesizer's output latency is taken off. While the
+    // schedule stays the same it never goes back (the sound server's latency reports jitter
+    // by a few milliseconds either way; lyrics must not step back for it).
     double positionTicks() const;
     // The tick that was (or will be) heard at `steadyNs` on the steady clock, from the
     // schedule now in force; NaN unless playing. For placing what a microphone heard.
@@ -164,6 +166,8 @@ private:
     enum class State { Closed, Stopped, Playing, Paused };
     State state_ = State::Closed;
     qint64 heldTick_ = 0;  // the position while not playing, and until the audio thread has caught up
+    mutable double lastHeard_ = 0;  // GUI thread: the last position given while playing, and under which schedule
+    mutable unsigned lastHeardGeneration_ = ~0u;
     std::atomic<bool> playing_{false};
     std::atomic<bool> externalTempo_{false};
     std::atomic<int> externalBpm_{0};

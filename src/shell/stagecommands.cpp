@@ -45,6 +45,8 @@ void MainWindow::connectStage() {
 
     // The highlight and its wipe follow the music at the display's rate while the song plays;
     // the 50 ms position poll keeps the clock, the gauge and the rest.
+    frames_.setParent(this);
+    frames_.setObjectName(QStringLiteral("frames"));
     frames_.setTimerType(Qt::PreciseTimer);
     frames_.setInterval(static_cast<int>(1000.0 / std::max(30.0, screen() ? screen()->refreshRate() : 60.0)));
     connect(&frames_, &QTimer::timeout, this, [this] {

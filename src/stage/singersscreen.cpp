@@ -2,10 +2,12 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 #include "lyricssurface.h"
 #include "songsession.h"
@@ -105,11 +107,122 @@ void SingersScreen::fitFont() {
 void SingersScreen::refresh() {
     if (hostGone_) return;
     const StageMoment m = StageMomentAt(session_.song, session_.lyricMs, session_.positionMs, session_.lyricIndex, session_.songLoaded());
-    if (m.titleCard != titleCard_ || m.countdown != countdown_ || !m.titleCard) {
-        titleCard_ = m.titleCard;
-        countdown_ = m.countdown;
+    titleCard_ = m.titleCard;
+    countdown_ = m.countdown;
+    if (!isVisible()) return;
+    if (buildLayers()) {
         update();
+        return;
     }
+    // Only the wipe moved: repaint the strip of the pilot line between where it was and is.
+    const double lit = litWidth();
+    if (lit == shownLit_) return;
+    const int from = static_cast<int>(std::floor(std::min(lit, shownLit_)));
+    const int to = static_cast<int>(std::ceil(std::max(lit, shownLit_)));
+    update(QRect(pilotRow_.left() + from - 1, pilotRow_.top(), to - from + 2, pilotRow_.height()));
+}
+
+QString SingersScreen::lookKey() const {
+    // Everything the page's two layers are drawn from; the wipe's reach is not among it.
+    const auto rgb = [](const QColor& c) { return QString::number(c.isValid() ? c.rgba() : 0); };
+    const QStringList parts{QString::number(width()), QString::number(height()), QString::number(titleCard_ ? 1 : 0), QString::number(countdown_),
+                            host_.lyricsFont().toString(), host_.pilotText(), host_.followingLines().join(QLatin1Char('\n')),
+                            QString::number(host_.backBitmap().cacheKey()), next_, rgb(host_.backColor()), rgb(host_.pilotColor()),
+                            rgb(host_.textColor()), rgb(host_.highlightColor()), session_.song.songTitle, session_.songPath};
+    return parts.join(QChar(0x1f));
+}
+
+bool SingersScreen::buildLayers() {
+    fitFont();
+    const QString key = lookKey();
+    if (key == layersKey_ && !unlit_.isNull()) return false;
+    layersKey_ = key;
+    const qreal dpr = devicePixelRatioF();
+    const QSize px = (QSizeF(size()) * dpr).toSize().expandedTo(QSize(1, 1));
+    // The layers are drawn over in place: a new screen-sized image costs more in fresh memory
+    // than its drawing does.
+    for (QImage* layer : {&unlit_, &lit_})
+        if (layer->size() != px) {
+            *layer = QImage(px, QImage::Format_RGB32);
+            layer->setDevicePixelRatio(dpr);
+        }
+    {
+        QPainter p(&unlit_);
+        drawBackground(p);
+        drawPage(p, false);
+    }
+    hasLit_ = !titleCard_ && !pilotRow_.isEmpty();
+    if (hasLit_) {
+        QPainter p(&lit_);
+        drawBackground(p);
+        drawPage(p, true);
+    }
+    return true;
+}
+
+void SingersScreen::drawBackground(QPainter& p) {
+    // Scaling a picture to a whole screen smoothly takes longer than a frame: once per picture,
+    // colour and size.
+    const QPixmap& picture = host_.backBitmap();
+    const QSize px = p.device()->width() > 0 ? QSize(p.device()->width(), p.device()->height()) : size();
+    const QString key = QStringLiteral("%1 %2 %3x%4").arg(picture.cacheKey()).arg(host_.backColor().rgba()).arg(px.width()).arg(px.height());
+    if (key != backgroundKey_) {
+        backgroundKey_ = key;
+        background_ = QImage(px, QImage::Format_RGB32);
+        background_.fill(host_.backColor());
+        if (!picture.isNull()) {
+            // The picture covers the screen, its middle kept where the shapes differ.
+            const QImage scaled = picture.toImage().scaled(px, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            QPainter q(&background_);
+            q.drawImage(QPoint(0, 0), scaled, QRect(QPoint((scaled.width() - px.width()) / 2, (scaled.height() - px.height()) / 2), px));
+        }
+    }
+    p.save();
+    p.resetTransform();
+    p.drawImage(QPoint(0, 0), background_);
+    p.restore();
+}
+
+void SingersScreen::drawRow(QPainter& p, const QString& text, const QFont& font, const QColor& color, int baseline) {
+    // Letters this large are drawn as outlines, one by one, every time: each row's letters
+    // are kept as a mask and only coloured in, so that a new line costs one row's drawing.
+    const QFontMetrics m(font);
+    const int wide = std::clamp(m.horizontalAdvance(text) + m.maxWidth(), 1, std::max(1, width() - kMargin));
+    const QRect box(kMargin, baseline - m.ascent() - 2, wide, m.height() + 4);
+    const qreal dpr = p.device()->devicePixelRatioF();
+    const QString key = font.toString() + QChar(0x1f) + QString::number(box.width()) + QChar(0x1f) + QString::number(dpr) + QChar(0x1f) + text;
+    auto found = rowMasks_.constFind(key);
+    if (found == rowMasks_.constEnd()) {
+        if (rowMasks_.size() >= 12) rowMasks_.clear();
+        QImage mask((QSizeF(box.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        mask.setDevicePixelRatio(dpr);
+        mask.fill(Qt::transparent);
+        QPainter q(&mask);
+        q.setRenderHint(QPainter::TextAntialiasing);
+        q.setRenderHint(QPainter::Antialiasing);
+        q.setFont(font);
+        q.setPen(Qt::white);
+        q.drawText(0, m.ascent() + 2, text);
+        q.end();
+        found = rowMasks_.insert(key, mask);
+    }
+    if (tinted_.size() != found->size()) tinted_ = QImage(found->size(), QImage::Format_ARGB32_Premultiplied);
+    tinted_.setDevicePixelRatio(dpr);
+    tinted_.fill(color.isValid() ? color : QColor(Qt::black));
+    QPainter q(&tinted_);
+    q.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    q.drawImage(0, 0, *found);
+    q.end();
+    p.drawImage(box.topLeft(), tinted_);
+}
+
+double SingersScreen::litWidth() const {
+    if (titleCard_ || !hasLit_ || host_.highlightRow() != 1 || host_.highlightText().isEmpty()) return 0;
+    // Up to where the host's highlight reaches: whole syllables, and the wipe into the last.
+    const QFontMetrics m(pilotFont_);
+    const QString& h = host_.highlightText();
+    const int before = m.horizontalAdvance(h.left(host_.runStart()));
+    return before + host_.wipe() * (m.horizontalAdvance(h) - before);
 }
 
 void SingersScreen::showEvent(QShowEvent* e) {
@@ -134,20 +247,31 @@ void SingersScreen::keyPressEvent(QKeyEvent* e) {
     else QWidget::keyPressEvent(e);
 }
 
-void SingersScreen::paintEvent(QPaintEvent*) {
+void SingersScreen::paintEvent(QPaintEvent* e) {
     if (hostGone_) return;
-    fitFont();
+    buildLayers();
     QPainter p(this);
-    p.fillRect(rect(), host_.backColor());
-    if (!host_.backBitmap().isNull()) {
-        const QPixmap& b = host_.backBitmap();
-        p.drawPixmap(rect(), b.scaled(size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+    const qreal dpr = unlit_.devicePixelRatio();
+    const auto source = [dpr](const QRect& r) { return QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr); };
+    p.drawImage(QRectF(e->rect()), unlit_, source(e->rect()));
+    shownLit_ = litWidth();
+    if (shownLit_ > 0) {
+        const QRectF lit = QRectF(pilotRow_.left(), pilotRow_.top(), shownLit_, pilotRow_.height()) & QRectF(e->rect());
+        if (!lit.isEmpty()) {
+            p.setClipRect(lit);
+            const QRect whole = lit.toAlignedRect();
+            p.drawImage(QRectF(whole), lit_, source(whole));
+        }
     }
+}
+
+void SingersScreen::drawPage(QPainter& p, bool lit) {
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setRenderHint(QPainter::Antialiasing);
     const QStringList title = session_.song.songTitle.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
 
     if (titleCard_) {
+        pilotRow_ = QRect();
         QFont big = font_;
         big.setPointSize(std::max(12, font_.pointSize() * 5 / 4));
         QFont small = font_;
@@ -166,7 +290,6 @@ void SingersScreen::paintEvent(QPaintEvent*) {
         return;
     }
 
-    p.setFont(font_);
     const QFontMetrics fm(font_);
     const int rowH = fm.lineSpacing();
     QStringList rows{host_.pilotText()};
@@ -176,35 +299,27 @@ void SingersScreen::paintEvent(QPaintEvent*) {
     }
     const int top = std::max(kMargin, (height() - rowH * (kRows + 1)) / 2) + rowH;
     // The countdown: dots over the pilot line that go out one by one.
-    if (countdown_ > 0) {
+    if (countdown_ > 0 && !lit) {
         const int d = std::max(8, rowH / 4);
         p.setPen(Qt::NoPen);
         p.setBrush(host_.highlightColor());
         for (int i = 0; i < countdown_; ++i) p.drawEllipse(QRect(kMargin + i * d * 2, top - rowH + (rowH - d) / 2 - d, d, d));
     }
     for (int i = 0; i < rows.size(); ++i) {
+        if (lit && i > 0) break;
         const QString& line = rows[i];
         QFont f = font_;
         // A line longer than the song's longest fitted one (a very long word) is made to fit.
         const int room = width() - 2 * kMargin;
         while (f.pointSize() > 8 && QFontMetrics(f).horizontalAdvance(line) > room) f.setPointSize(f.pointSize() - 1);
-        p.setFont(f);
         const int y = top + i * rowH + QFontMetrics(f).ascent();
-        p.setPen(i == 0 ? host_.pilotColor() : host_.textColor());
-        p.drawText(kMargin, y, line);
-        if (i == 0 && host_.highlightRow() == 1 && !host_.highlightText().isEmpty()) {
-            // The lit part: the same letters in the highlight colour, up to where the host's
-            // highlight reaches.
-            const QFontMetrics m(f);
-            const QString& h = host_.highlightText();
-            const int before = m.horizontalAdvance(h.left(host_.runStart()));
-            const double lit = before + host_.wipe() * (m.horizontalAdvance(h) - before);
-            p.save();
-            p.setClipRect(QRectF(kMargin, y - m.ascent() - 2, lit, rowH + 4));
-            p.setPen(host_.highlightColor());
-            p.drawText(kMargin, y, line);
-            p.restore();
+        if (i == 0) {
+            pilotFont_ = f;
+            pilotRow_ = QRect(kMargin, y - QFontMetrics(f).ascent() - 2, width() - kMargin, rowH + 4);
         }
+        // The lit layer holds the pilot line in the highlight colour; the paint shows as much
+        // of it as the host's highlight has reached.
+        drawRow(p, line, f, lit ? host_.highlightColor() : i == 0 ? host_.pilotColor() : host_.textColor(), y);
     }
 }
 

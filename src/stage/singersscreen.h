@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QImage>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -47,13 +49,22 @@ signals:
 protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void refresh();
     void fitFont();
+    // The page is drawn twice when its look changes (the unlit page, and the pilot line lit),
+    // and each frame shows the lit one as far as the highlight reaches: the wipe costs a strip
+    // of the pilot line, not the whole screen. True when they were drawn again.
+    bool buildLayers();
+    QString lookKey() const;
+    void drawBackground(QPainter& p);
+    void drawPage(QPainter& p, bool lit);
+    void drawRow(QPainter& p, const QString& text, const QFont& font, const QColor& color, int baseline);
+    double litWidth() const;
 
     const SongSession& session_;
     const LyricsSurface& host_;
@@ -65,6 +76,15 @@ private:
     QString fittedFor_;  // the song the font was fitted to, and at what size of the window
     QSize fittedAt_;
     QTimer tick_;
+    QImage unlit_, lit_, tinted_;
+    bool hasLit_ = false;
+    QString layersKey_;
+    QRect pilotRow_;
+    QFont pilotFont_;
+    double shownLit_ = 0;
+    QImage background_;
+    QString backgroundKey_;
+    QHash<QString, QImage> rowMasks_;
     bool hostGone_ = false;
 };
 
