@@ -272,6 +272,7 @@ void SingersScreen::drawPage(QPainter& p, bool lit) {
 
     if (titleCard_) {
         pilotRow_ = QRect();
+        rows_.clear();
         QFont big = font_;
         big.setPointSize(std::max(12, font_.pointSize() * 5 / 4));
         QFont small = font_;
@@ -298,6 +299,7 @@ void SingersScreen::drawPage(QPainter& p, bool lit) {
         rows << line;
     }
     const int top = std::max(kMargin, (height() - rowH * (kRows + 1)) / 2) + rowH;
+    if (!lit) rows_ = rows;
     // The countdown: dots over the pilot line that go out one by one.
     if (countdown_ > 0 && !lit) {
         const int d = std::max(8, rowH / 4);

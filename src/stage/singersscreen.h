@@ -42,6 +42,11 @@ public:
     // The point size the lyrics are drawn in (fitted to the song's longest line).
     int lyricsPointSize() const;
     QScreen* targetScreen() const;
+    // The rows of lyrics it drew last (the pilot line first; none on a title card), and how
+    // far into the pilot line it shows the highlight against how far the host's reaches now.
+    const QStringList& shownRows() const { return rows_; }
+    double shownLitWidth() const { return shownLit_; }
+    double hostLitWidth() const { return litWidth(); }
 
 signals:
     void shownChanged(bool shown);
@@ -82,6 +87,7 @@ private:
     QRect pilotRow_;
     QFont pilotFont_;
     double shownLit_ = 0;
+    QStringList rows_;
     QImage background_;
     QString backgroundKey_;
     QHash<QString, QImage> rowMasks_;

@@ -13,7 +13,9 @@
 #include <random>
 
 #include "fontcolordialog.h"
+#include "lyricssurface.h"
 #include "numbers.h"
+#include "singersscreen.h"
 #include "smfbytes.h"
 #include "window.h"
 
@@ -140,6 +142,11 @@ TEST_F(Singing, OneTempoForTheArrowsAndTheLivePanel) {
 
 TEST_F(Singing, RandomSequencesOfActionsKeepEverythingInStep) {
     open(demoSong("oh-susanna"));
+    // The singers' screen open throughout: it shows the lyrics window's page and highlight.
+    window->ShowSingersScreen(0);
+    const auto* stage = window->findChild<SingersScreen*>(QStringLiteral("SingersScreen"));
+    ASSERT_TRUE(stage);
+    const LyricsSurface& host = window->lyricsWindow().surface();
     for (unsigned seed : {1u, 2u, 3u, 4u}) {
         std::mt19937 random(seed);
         for (int step = 0; step < 60; ++step) {
@@ -162,6 +169,15 @@ TEST_F(Singing, RandomSequencesOfActionsKeepEverythingInStep) {
             }
             advance(0.05);
             expectAgreement("seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " + action);
+            // A window paints at the platform's next update, a few milliseconds on.
+            QTest::qWait(20);
+            if (!stage->showingTitleCard()) {
+                const QStringList rows = stage->shownRows();
+                ASSERT_FALSE(rows.isEmpty()) << action;
+                EXPECT_EQ(rows.first(), host.pilotText()) << action;
+                EXPECT_EQ(rows.mid(1), host.followingLines().mid(0, static_cast<int>(rows.size()) - 1)) << action;
+                EXPECT_DOUBLE_EQ(stage->shownLitWidth(), stage->hostLitWidth()) << action;
+            }
             if (HasFailure()) return;
         }
     }

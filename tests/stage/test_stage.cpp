@@ -1,8 +1,11 @@
 // The singers' screen: what it shows when (title card, lyrics, countdown), in step with the
 // lyrics window, and where it goes when there are two screens.
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QScreen>
 #include <QTest>
+#include <qpa/qplatformnativeinterface.h>
 
 #include "../shell/window.h"
 #include "singersscreen.h"
@@ -147,10 +150,33 @@ TEST_F(Stage, GoesToTheOtherScreen) {
     EXPECT_EQ(stage().targetScreen(), screens[1]);
     EXPECT_TRUE(stage().isFullScreen());
     EXPECT_EQ(stage().geometry(), screens[1]->geometry());
+
+    // The projector is unplugged mid-evening: the room's lyrics come back as a window on the
+    // laptop, and go back to the projector when it is plugged in again.
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    using Configuration = QJsonObject (*)(QPlatformNativeInterface*);
+    using SetConfiguration = void (*)(const QJsonObject&, QPlatformNativeInterface*);
+    auto configuration = reinterpret_cast<Configuration>(native->nativeResourceForIntegration("configuration"));
+    auto setConfiguration = reinterpret_cast<SetConfiguration>(native->nativeResourceForIntegration("setConfiguration"));
+    ASSERT_TRUE(configuration && setConfiguration) << "the offscreen platform changes its screens";
+    const QJsonObject both = configuration(native);
+    QJsonObject laptopOnly = both;
+    laptopOnly[QStringLiteral("screens")] = QJsonArray{both[QStringLiteral("screens")].toArray().first()};
+    setConfiguration(laptopOnly, native);
+    QTRY_COMPARE(QGuiApplication::screens().size(), 1);
+    QTRY_VERIFY(!stage().isFullScreen());
+    EXPECT_TRUE(stage().isVisible());
+    EXPECT_EQ(stage().screen(), QGuiApplication::screens().first());
+    EXPECT_TRUE(QGuiApplication::screens().first()->availableGeometry().contains(stage().frameGeometry()));
+    setConfiguration(both, native);
+    QTRY_COMPARE(QGuiApplication::screens().size(), 2);
+    QTRY_VERIFY(stage().isFullScreen());
+    EXPECT_EQ(stage().geometry(), QGuiApplication::screens()[1]->geometry());
+
     // Asked for screen 1 by number: there, even though the host is on it.
     window->ShowSingersScreen(1);
     QApplication::processEvents();
-    EXPECT_EQ(stage().targetScreen(), screens[0]);
+    EXPECT_EQ(stage().targetScreen(), QGuiApplication::screens()[0]);
 }
 
 }  // namespace
