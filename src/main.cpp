@@ -7,6 +7,7 @@
 #include "endsignals.h"
 #include "mci.h"
 #include "startup.h"
+#include "verbs.h"
 
 namespace {
 
@@ -41,6 +42,12 @@ int main(int argc, char** argv) {
         QTextStream err(stderr);
         if (undecodableArgument(argc, argv, err)) return 2;
         QStringList arguments = argumentList(argc, argv);
+        if (const cantavo::CommandVerb* verb = cantavo::FindVerb(arguments)) {
+            QCoreApplication app(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("cantavo"));
+            QCoreApplication::setApplicationVersion(QStringLiteral(CANTAVO_VERSION));
+            return verb->run(arguments.mid(2), out, err);
+        }
         QString wrong;
         window = cantavo::TakeWindowOptions(arguments, &wrong);
         if (!wrong.isEmpty()) {

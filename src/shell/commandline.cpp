@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "verbs.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -247,7 +248,7 @@ constexpr int kMaxSeconds = 86400;
 
 // The parser names the program from the application object, which does not exist yet.
 QString helpText(const QCommandLineParser& parser) {
-    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("cantavo")) + WindowOptionsHelp();
+    return parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("cantavo")) + WindowOptionsHelp() + VerbsHelp();
 }
 
 }  // namespace

@@ -356,6 +356,7 @@ void MainWindow::connectSignals() {
     connectLive();
     connectScoring();
     connectStage();
+    connectRotation();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "commands.h"
 #include "controlpanel.h"
@@ -22,6 +23,7 @@
 #include "scorekeeper.h"
 #include "midioutput.h"
 #include "preferences.h"
+#include "rotationstore.h"
 #include "lyricswindow.h"
 #include "songsession.h"
 #include "transport.h"
@@ -30,6 +32,7 @@ namespace cantavo {
 
 class ModifyDialog;
 class SingersScreen;
+class RotationWindow;
 class ListWindow;
 class PrintDialog;
 class RecordingOptionsDialog;
@@ -117,6 +120,11 @@ public:
     // The singers' screen: shown on screen `screenNumber` (1-based; 0: as the settings say).
     void ShowSingersScreen(int screenNumber);
     SingersScreen* singersScreen() const { return singers_; }
+
+    // The singers' rotation: "Sing next" loads the next singer's song in their key and tempo.
+    void SingNext();
+    RotationWindow& rotationWindow() const { return *rotation_; }
+    RotationStore& rotationStore() const { return *rotationStore_; }
     // What went wrong while compilations played, a line each, and the window that shows it.
     QStringList compilationLog;
     void ShowCompilationLog();
@@ -226,6 +234,7 @@ private:
     void buildEncodingMenu(QMenu* parent);
     void connectCompilation();
     void connectStage();
+    void connectRotation();
     // Tells the singers' screen the next song of the compilation.
     void stageNextUp();
     void connectOutput();
@@ -291,6 +300,12 @@ private:
     RecordingOptionsDialog* recordingOptions_ = nullptr;
     LivePanel* live_ = nullptr;
     SingersScreen* singers_ = nullptr;
+    void announceNext();
+    QString rotationNextUp() const;
+    std::unique_ptr<RotationStore> rotationStore_;
+    RotationWindow* rotation_ = nullptr;
+    std::optional<RotationStore::Turn> singing_;  // the rotation's song that is loaded
+    QTimer rotationStart_;
     QTimer frames_;  // the wipe's frames while a song plays
     MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;

@@ -62,8 +62,10 @@ void MainWindow::connectStage() {
             return;
         }
         // A syllable lights when the music reaches it, not at the next poll: the poll's own
-        // step finds it already lit.
-        lyrics_->HighlightStep(seq->positionTicks());
+        // step finds it already lit. The gauge's countdown stays with the poll.
+        const double tick = seq->positionTicks();
+        const int n = session_->lyricIndex;
+        if (n >= 1 && n <= session_->song.lyricCount && tick >= session_->song.lyricTick[n]) lyrics_->HighlightStep(tick);
         lyrics_->followWipe(seq->positionMs());
     });
     connect(panel_->midi, &MediaControl::statusUpdate, &frames_, [this] {
@@ -92,6 +94,8 @@ void MainWindow::stageNextUp() {
         next = QFileInfo(entry.mid(8).trimmed()).completeBaseName();
         break;
     }
+    // Else the rotation's next singer and song.
+    if (next.isEmpty()) next = rotationNextUp();
     singers_->setNextUp(next);
 }
 
