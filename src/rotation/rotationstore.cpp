@@ -190,14 +190,9 @@ bool RotationStore::transaction(const std::function<bool()>& change) {
     return true;
 }
 
-bool RotationStore::renumberSingers() {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT id FROM singers WHERE place IS NOT NULL ORDER BY place, id"))) return false;
-    std::vector<qint64> ids;
-    while (q.next()) ids.push_back(q.value(0).toLongLong());
-    QSqlQuery u(db);
-    u.prepare(QStringLiteral("UPDATE singers SET place = ? WHERE id = ?"));
+bool RotationStore::writeOrder(const QString& table, const std::vector<qint64>& ids) {
+    QSqlQuery u(QSqlDatabase::database(connection_, false));
+    u.prepare(QStringLiteral("UPDATE %1 SET place = ? WHERE id = ?").arg(table));
     for (size_t i = 0; i < ids.size(); ++i) {
         u.addBindValue(static_cast<qint64>(i));
         u.addBindValue(ids[i]);
@@ -206,22 +201,13 @@ bool RotationStore::renumberSingers() {
     return true;
 }
 
-bool RotationStore::renumberQueue(qint64 singerId) {
+bool RotationStore::renumberSingers() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT id FROM queue WHERE singer = ? ORDER BY place, id"));
-    q.addBindValue(singerId);
-    if (!q.exec()) return false;
+    if (!q.exec(QStringLiteral("SELECT id FROM singers WHERE place IS NOT NULL ORDER BY place, id"))) return false;
     std::vector<qint64> ids;
     while (q.next()) ids.push_back(q.value(0).toLongLong());
-    QSqlQuery u(db);
-    u.prepare(QStringLiteral("UPDATE queue SET place = ? WHERE id = ?"));
-    for (size_t i = 0; i < ids.size(); ++i) {
-        u.addBindValue(static_cast<qint64>(i));
-        u.addBindValue(ids[i]);
-        if (!u.exec()) return false;
-    }
-    return true;
+    return writeOrder(QStringLiteral("singers"), ids);
 }
 
 std::vector<QueuedSong> RotationStore::queueOf(qint64 singerId) const {
@@ -339,14 +325,7 @@ bool RotationStore::moveSinger(qint64 singerId, int place) {
         ids.erase(it);
         const size_t at = place < 0 ? ids.size() : std::min(ids.size(), static_cast<size_t>(place));
         ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(at), singerId);
-        QSqlQuery u(db);
-        u.prepare(QStringLiteral("UPDATE singers SET place = ? WHERE id = ?"));
-        for (size_t i = 0; i < ids.size(); ++i) {
-            u.addBindValue(static_cast<qint64>(i));
-            u.addBindValue(ids[i]);
-            if (!u.exec()) return false;
-        }
-        return true;
+        return writeOrder(QStringLiteral("singers"), ids);
     });
 }
 
@@ -437,14 +416,7 @@ bool RotationStore::moveSong(qint64 songId, int place) {
             if (song.id != songId) ids.push_back(song.id);
         const size_t at = place < 0 ? ids.size() : std::min(ids.size(), static_cast<size_t>(place));
         ids.insert(ids.begin() + static_cast<std::ptrdiff_t>(at), songId);
-        QSqlQuery u(db);
-        u.prepare(QStringLiteral("UPDATE queue SET place = ? WHERE id = ?"));
-        for (size_t i = 0; i < ids.size(); ++i) {
-            u.addBindValue(static_cast<qint64>(i));
-            u.addBindValue(ids[i]);
-            if (!u.exec()) return false;
-        }
-        return true;
+        return writeOrder(QStringLiteral("queue"), ids);
     });
 }
 

@@ -130,8 +130,9 @@ private:
     bool migrate();
     bool setAside(const QString& why);
     bool transaction(const std::function<bool()>& change);
+    // Gives the rows of `table` ("singers" or "queue") the places 0, 1, ... in this order.
+    bool writeOrder(const QString& table, const std::vector<qint64>& ids);
     bool renumberSingers();
-    bool renumberQueue(qint64 singerId);
     qint64 singerIdFor(const QString& name, bool create);
     std::vector<QueuedSong> queueOf(qint64 singerId) const;
 
