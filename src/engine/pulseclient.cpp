@@ -1,5 +1,7 @@
 #include "pulseclient.h"
 
+#include "realtime.h"
+
 namespace cantavo {
 
 void PulseClient::stop() {
@@ -34,6 +36,10 @@ bool PulseClient::connect(const QString& appName, QString* error) {
     if (pa_threaded_mainloop_start(loop_) < 0) return fail(QStringLiteral("the sound server's client thread could not start"));
     running_ = true;
     lock();
+    // The loop's thread tells the stream when the server wants more: the clock thread waits on
+    // it, so it runs at the clock thread's priority (asked for on the thread itself).
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(loop_), [](pa_mainloop_api*, void*) { MakeCallingThreadRealtime(); }, nullptr);
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(context_);
         if (state == PA_CONTEXT_READY) break;

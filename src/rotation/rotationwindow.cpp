@@ -38,11 +38,13 @@ RotationTree::RotationTree(QWidget* parent) : QTreeWidget(parent) {
 }
 
 void RotationTree::dropEvent(QDropEvent* e) {
-    QTreeWidgetItem* item = currentItem();
-    QTreeWidgetItem* target = itemAt(e->position().toPoint());
     // The tree does not move anything itself: the store does, and the list is read back.
     e->setDropAction(Qt::IgnoreAction);
     e->accept();
+    dropOn(currentItem(), itemAt(e->position().toPoint()));
+}
+
+void RotationTree::dropOn(QTreeWidgetItem* item, QTreeWidgetItem* target) {
     if (!item || !moved) return;
     const bool song = item->parent() != nullptr;
     int place;

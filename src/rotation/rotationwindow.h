@@ -23,6 +23,8 @@ public:
     // A singer (its place among singers) or a song (its place in the singer's queue) was
     // dropped at `place`.
     std::function<void(QTreeWidgetItem* moved, int place)> moved;
+    // `item` dropped on `target` (null: below the last row).
+    void dropOn(QTreeWidgetItem* item, QTreeWidgetItem* target);
 
 protected:
     void dropEvent(QDropEvent* e) override;

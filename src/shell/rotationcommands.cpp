@@ -58,7 +58,9 @@ void MainWindow::connectRotation() {
         }
         const RotationStore::Turn done = *singing_;
         singing_.reset();
-        if (!rotationStore_->sung(done.singer.id, done.song.id)) rotation_->tell(QStringLiteral("Rotation"), QStringLiteral("What %1 sang was not kept: %2").arg(done.singer.name, rotationStore_->lastError()));
+        // The score, when the song was scored (it was shown just before, at the song's end).
+        const std::optional<int> score = scoreOn() && !melody_.empty() ? std::optional<int>(lastScore_.total) : std::nullopt;
+        if (!rotationStore_->sung(done.singer.id, done.song.id, score)) rotation_->tell(QStringLiteral("Rotation"), QStringLiteral("What %1 sang was not kept: %2").arg(done.singer.name, rotationStore_->lastError()));
         rotation_->reload();
         announceNext();
     });

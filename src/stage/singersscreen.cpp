@@ -300,12 +300,19 @@ void SingersScreen::drawPage(QPainter& p, bool lit) {
     }
     const int top = std::max(kMargin, (height() - rowH * (kRows + 1)) / 2) + rowH;
     if (!lit) rows_ = rows;
-    // The countdown: dots over the pilot line that go out one by one.
+    // The countdown: dots that go out one by one beside the line to be sung: over the pilot line
+    // before the song's first words, else after the line that follows the one just sung (over
+    // it would stand on the letters of the line just sung).
     if (countdown_ > 0 && !lit) {
         const int d = std::max(8, rowH / 4);
+        QPoint at(kMargin, top - rowH + (rowH - d) / 2 - d);
+        if (!host_.highlightText().isEmpty() && rows.size() >= 2) {
+            const int end = kMargin + fm.horizontalAdvance(rows[1]) + d;
+            if (end + 6 * d <= width()) at = QPoint(end, top + rowH + fm.ascent() - fm.xHeight() / 2 - d / 2);
+        }
         p.setPen(Qt::NoPen);
         p.setBrush(host_.highlightColor());
-        for (int i = 0; i < countdown_; ++i) p.drawEllipse(QRect(kMargin + i * d * 2, top - rowH + (rowH - d) / 2 - d, d, d));
+        for (int i = 0; i < countdown_; ++i) p.drawEllipse(QRect(at.x() + i * d * 2, at.y(), d, d));
     }
     for (int i = 0; i < rows.size(); ++i) {
         if (lit && i > 0) break;

@@ -102,3 +102,42 @@ TEST_F(Rotation, ThreeSingersSingInTurnAndTheNextIsAnnounced) {
 
 }  // namespace
 }  // namespace cantavo::test
+
+namespace cantavo::test {
+namespace {
+
+TEST_F(Rotation, DraggingMovesAndSingNextCanStartByItself) {
+    addSinger(QStringLiteral("Ana"), demoSong("twinkle"));
+    addSinger(QStringLiteral("Bo"), demoSong("oh-susanna"));
+    addSinger(QStringLiteral("Cy"), demoSong("frere-jacques"));
+    RotationWindow& r = window->rotationWindow();
+    window->findChild<QDockWidget*>(QStringLiteral("RotationDock"))->show();
+    QApplication::processEvents();
+    RotationTree& tree = r.tree();
+    // Cy is dropped on Ana: Cy sings first. A song dropped on another singer stays put.
+    tree.setCurrentItem(tree.topLevelItem(2));
+    // What a drop does (the platform's drag itself cannot run offscreen).
+    const auto drop = [&](QTreeWidgetItem* on) { tree.dropOn(tree.currentItem(), on); };
+    drop(tree.topLevelItem(0));
+    std::vector<QString> order;
+    for (const Singer& s : window->rotationStore().rotation()) order.push_back(s.name);
+    EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("Cy"), QStringLiteral("Ana"), QStringLiteral("Bo")}));
+    tree.setCurrentItem(tree.topLevelItem(1)->child(0));
+    drop(tree.topLevelItem(2));
+    EXPECT_EQ(window->rotationStore().singer(QStringLiteral("Ana"))->queue.size(), 1u);
+    EXPECT_EQ(window->rotationStore().singer(QStringLiteral("Bo"))->queue.size(), 1u);
+
+    // Away: skipped, kept in place.
+    tree.setCurrentItem(tree.topLevelItem(0));
+    r.toggleAway();
+    EXPECT_TRUE(tree.topLevelItem(0)->text(0).endsWith(QStringLiteral("(away)")));
+    EXPECT_EQ(window->rotationStore().next()->singer.name, QStringLiteral("Ana"));
+
+    r.setStartAfterSeconds(1);
+    window->SingNext();
+    EXPECT_EQ(window->sequencerControl().mode(), static_cast<int>(MediaMode::Stopped)) << "it waits the second";
+    QTRY_COMPARE_WITH_TIMEOUT(window->sequencerControl().mode(), static_cast<int>(MediaMode::Playing), 3000);
+}
+
+}  // namespace
+}  // namespace cantavo::test
