@@ -340,6 +340,8 @@ bool RotationStore::setAway(qint64 singerId, bool away) {
 }
 
 QString RotationStore::SongHash(const QString& path) {
+    // A pipe would wait for a writer and a device never end: songs are plain files.
+    if (!QFileInfo(path).isFile()) return {};
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > kLargestSong) return {};
     QCryptographicHash hash(QCryptographicHash::Sha1);
@@ -360,7 +362,8 @@ std::optional<RotationStore::Proposal> RotationStore::proposal(const QString& si
 qint64 RotationStore::addSong(qint64 singerId, const QString& path, std::optional<int> key, std::optional<int> tempo, const QString& title) {
     const QString hash = SongHash(path);
     if (hash.isEmpty()) {
-        error_ = QStringLiteral("%1 cannot be read").arg(path);
+        error_ = QFileInfo(path).isFile() || !QFileInfo::exists(path) ? QStringLiteral("%1 cannot be read").arg(path)
+                                                                      : QStringLiteral("%1 is not a song file").arg(path);
         return 0;
     }
     // The song is read before the change, so that the file is not held while it is.

@@ -158,7 +158,7 @@ int addToRotation(const QStringList& arguments, QTextStream& out, QTextStream& e
         return 2;
     }
     if (!QFileInfo(song).isFile()) {
-        err << song << ": no such song\n";
+        err << song << (QFileInfo::exists(song) ? ": not a song file\n" : ": no such song\n");
         return 2;
     }
     RotationStore store;

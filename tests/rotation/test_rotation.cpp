@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <map>
 #include <random>
 #include <set>
@@ -185,6 +186,13 @@ TEST(Rotation, SingingMovesTheSingerToTheEndAndRemembersTheirKey) {
     EXPECT_EQ(picture(store), (std::vector<std::string>{"Ana:", "Bo: b"}));
     EXPECT_EQ(store.addSong(ana, dir.filePath(QStringLiteral("missing.kar"))), 0);
     EXPECT_FALSE(store.lastError().isEmpty());
+    // A pipe or a device chosen by mistake is refused at once, not read until it ends.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.kar"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& special : {fifo, QStringLiteral("/dev/zero")}) {
+        EXPECT_EQ(store.addSong(ana, special), 0);
+        EXPECT_TRUE(store.lastError().contains(QStringLiteral("not a song file"))) << store.lastError().toStdString();
+    }
 }
 
 TEST(Rotation, AFileThatCannotBeReadIsKeptAsideAndAFreshOneStarted) {
