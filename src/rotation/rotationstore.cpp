@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QUuid>
 #include <QVariant>
 
@@ -22,6 +23,8 @@ namespace {
 
 // Songs are a few hundred kilobytes; anything past this is not one, and is not read whole.
 constexpr qint64 kLargestSong = 64LL * 1024 * 1024;
+// Less free space than this, and opening the file cannot make its log and index.
+constexpr qint64 kRoomNeeded = 64 * 1024;
 
 const char* const kSchemaV1[] = {
     "CREATE TABLE singers(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE,"
@@ -36,6 +39,18 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX history_singer_song ON history(singer, hash, sung_at)",
     "CREATE INDEX history_singer_time ON history(singer, sung_at)",
 };
+
+// Whether an error says the file is not this program's database (so that it is kept aside
+// and a fresh one started), rather than that the disk failed or is full (so that nothing is
+// moved). `missingTable`: an error from looking for the tables this version needs.
+bool IsFilesFault(const QSqlError& e, bool missingTable) {
+    // SQLite's primary result codes (the driver may give extended ones).
+    constexpr int kError = 1, kCorrupt = 11, kNotADatabase = 26;
+    bool number = false;
+    const int code = e.nativeErrorCode().toInt(&number) & 0xff;
+    if (!number) return false;
+    return code == kCorrupt || code == kNotADatabase || (missingTable && code == kError);
+}
 
 // The song's own first title line, as the singers' screen shows it; the file's name when it
 // has none.
@@ -96,9 +111,20 @@ bool RotationStore::openFile() {
         problem_ = QStringLiteral("The rotation cannot be opened: %1").arg(db.lastError().text());
         return false;
     }
+    const bool existed = QFileInfo(path_).size() > 0;
     if (!migrate()) {
         const QString why = error_;
         db.close();
+        // A full disk or a failing one is not the file's fault: it stays as it is, and the
+        // host is told what the disk said.
+        if (!unreadable_) {
+            problem_ = QStringLiteral("The rotation cannot be opened: %1").arg(why);
+            // SQLite says only "disk I/O error" when the shared-memory index has no room.
+            const QStorageInfo disk(QFileInfo(path_).absolutePath());
+            if (disk.isValid() && disk.bytesAvailable() < kRoomNeeded) problem_ += QStringLiteral(" (the disk %1 is full)").arg(disk.rootPath());
+            if (!existed && QFileInfo(path_).size() == 0) QFile::remove(path_);
+            return false;
+        }
         if (!setAside(why)) return false;
         if (!db.open() || !migrate()) {
             problem_ += QStringLiteral(" A fresh one cannot be started either: %1").arg(error_);
@@ -126,14 +152,17 @@ bool RotationStore::setAside(const QString& why) {
 bool RotationStore::migrate() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
+    unreadable_ = false;
     // An unreadable file fails here, at its first page.
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
         error_ = q.lastError().text();
+        unreadable_ = IsFilesFault(q.lastError(), false);
         return false;
     }
     const int version = q.value(0).toInt();
     if (version > kSchemaVersion) {
         error_ = QStringLiteral("it was written by a newer version of this program (schema %1)").arg(version);
+        unreadable_ = true;
         return false;
     }
     q.finish();
@@ -148,6 +177,7 @@ bool RotationStore::migrate() {
             !q.exec(QStringLiteral("SELECT id, singer, place, path, hash, title, key, tempo FROM queue LIMIT 1")) ||
             !q.exec(QStringLiteral("SELECT id, singer, path, hash, title, sung_at, key, tempo, score FROM history LIMIT 1"))) {
             error_ = q.lastError().text();
+            unreadable_ = IsFilesFault(q.lastError(), true);
             return false;
         }
         return true;

@@ -54,7 +54,8 @@ struct SungSong {
 // window has it open); changed() tells a reader to look again.
 //
 // A file that cannot be read as this database, or that a newer program wrote, is moved aside
-// (never overwritten) and a fresh one started; openProblem() says so.
+// (never overwritten) and a fresh one started; openProblem() says so. A disk that is full or
+// failing leaves the file where it is and the store closed, openProblem() saying why.
 class RotationStore {
 public:
     // The file in the user's data folder the program uses.
@@ -140,6 +141,8 @@ private:
     Access access_ = Access::ReadWrite;
     QString connection_;
     bool open_ = false;
+    // The last migrate() failed because the file is not a database this version can use.
+    bool unreadable_ = false;
     QString problem_;
     mutable QString error_;
     mutable qint64 dataVersion_ = -1;

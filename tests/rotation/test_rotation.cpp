@@ -17,6 +17,7 @@
 #include <set>
 
 #include "rotationstore.h"
+#include "smalldisk.h"
 
 namespace cantavo::test {
 namespace {
@@ -231,6 +232,50 @@ TEST(Rotation, AFileThatCannotBeReadIsKeptAsideAndAFreshOneStarted) {
     EXPECT_TRUE(store.openProblem().contains(QStringLiteral("newer version"))) << store.openProblem().toStdString();
     EXPECT_TRUE(store.rotation().empty());
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("rotation.sqlite.unreadable-*")}).size(), 2);
+}
+
+// A full disk is the disk's fault, not the file's: the rotation stays where it is, and the
+// host is told why nothing can be kept.
+TEST(Rotation, AFullDiskIsSaidAndTheFileKeptInPlace) {
+    SmallDisk disk(600);
+    NEED_SMALL_DISK(disk);
+    QTemporaryDir dir;
+    const QString song = writeSong(dir, QStringLiteral("song.kar"), "MThd song");
+    const QString path = disk.path(QStringLiteral("rotation.sqlite"));
+    std::vector<std::string> before;
+    {
+        RotationStore store(path);
+        ASSERT_TRUE(store.isOpen()) << store.openProblem().toStdString();
+        ASSERT_NE(store.addSong(store.addSinger(QStringLiteral("Ana")), song, 2, 90, QStringLiteral("Ana's song")), 0);
+        before = picture(store);
+    }
+    disk.fill();
+    const auto unreadable = [&] { return QDir(disk.path()).entryList({QStringLiteral("*.unreadable-*")}); };
+    for (int round = 0; round < 2; ++round) {
+        RotationStore store(path);
+        EXPECT_FALSE(store.openProblem().contains(QStringLiteral("kept as"))) << store.openProblem().toStdString();
+        if (store.isOpen()) {
+            EXPECT_EQ(picture(store), before);
+            EXPECT_EQ(store.addSinger(QStringLiteral("Bo")), 0) << "nothing fits on the disk";
+            EXPECT_TRUE(store.lastError().contains(QStringLiteral("full"), Qt::CaseInsensitive)) << store.lastError().toStdString();
+        } else {
+            EXPECT_TRUE(store.openProblem().contains(QStringLiteral("full"), Qt::CaseInsensitive)) << store.openProblem().toStdString();
+        }
+        EXPECT_TRUE(unreadable().isEmpty()) << unreadable().join(QLatin1Char(' ')).toStdString();
+    }
+    // A first rotation on a full disk is not started, and says why.
+    {
+        RotationStore fresh(disk.path(QStringLiteral("new/rotation.sqlite")));
+        EXPECT_FALSE(fresh.isOpen());
+        EXPECT_FALSE(fresh.openProblem().isEmpty());
+    }
+    // With room again, everything is as it was.
+    ASSERT_TRUE(QFile::remove(disk.path(QStringLiteral("filler"))));
+    RotationStore store(path);
+    ASSERT_TRUE(store.isOpen()) << store.openProblem().toStdString();
+    EXPECT_TRUE(store.openProblem().isEmpty()) << store.openProblem().toStdString();
+    EXPECT_EQ(picture(store), before);
+    EXPECT_TRUE(unreadable().isEmpty());
 }
 
 TEST(Rotation, AProgramKilledMidChangeLeavesTheStateBeforeOrAfterIt) {
