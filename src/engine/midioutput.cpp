@@ -50,7 +50,7 @@ QList<MidiOutDevice> ListMidiOutputs() {
 }
 
 void SynthSink::send(int status, int d1, int d2) {
-    const int ch = status & 0x0F;
+    const int ch = first_ + (status & 0x0F);
     switch (status & 0xF0) {
     case 0x80: fluid_synth_noteoff(synth_, ch, d1); break;
     case 0x90: d2 ? fluid_synth_noteon(synth_, ch, d1, d2) : fluid_synth_noteoff(synth_, ch, d1); break;
@@ -64,12 +64,15 @@ void SynthSink::send(int status, int d1, int d2) {
 }
 
 void SynthSink::sendSysex(const QByteArray& bytes) {
+    if (first_ != 0) return;
     QByteArray body = bytes;
     if (body.endsWith('\xF7')) body.chop(1);
     if (!body.isEmpty()) fluid_synth_sysex(synth_, body.constData(), static_cast<int>(body.size()), nullptr, nullptr, nullptr, 0);
 }
 
-void SynthSink::allNotesOff() { fluid_synth_all_notes_off(synth_, -1); }
+void SynthSink::allNotesOff() {
+    for (int ch = first_; ch < first_ + 16; ++ch) fluid_synth_all_notes_off(synth_, ch);
+}
 
 struct AlsaSink::Impl {
     snd_seq_t* seq = nullptr;

@@ -34,15 +34,19 @@ public:
     virtual void allNotesOff() = 0;
 };
 
+// The built-in synthesizer, on the sixteen channels from `firstChannel` (0 or 16). On the
+// second set, system exclusive messages are dropped: a reset there would reset the song's
+// channels as well.
 class SynthSink : public MidiSink {
 public:
-    explicit SynthSink(fluid_synth_t* synth) : synth_(synth) {}
+    explicit SynthSink(fluid_synth_t* synth, int firstChannel = 0) : synth_(synth), first_(firstChannel) {}
     void send(int status, int data1, int data2) override;
     void sendSysex(const QByteArray& bytes) override;
     void allNotesOff() override;
 
 private:
     fluid_synth_t* synth_;
+    int first_;
 };
 
 // An ALSA sequencer port. Events are scheduled `latencyNs` after they are handed over, so

@@ -24,7 +24,7 @@ bool isNote(const SongEvent& e) {
 
 }  // namespace
 
-Sequencer::Sequencer(SynthHost& host, QObject* parent) : QObject(parent), host_(host), synthSink_(host.synth()) {
+Sequencer::Sequencer(SynthHost& host, QObject* parent, int firstSynthChannel) : QObject(parent), host_(host), synthSink_(host.synth(), firstSynthChannel) {
     sink_.store(&synthSink_);
     for (auto& f : lastNoteOn_) f.store(-1);
     for (auto& p : program_) p.store(0);

@@ -48,7 +48,9 @@ enum class MediaMode : int { NotReady = 524, Stopped = 525, Playing = 526, Recor
 class Sequencer : public QObject, public BlockListener {
     Q_OBJECT
 public:
-    explicit Sequencer(SynthHost& host, QObject* parent = nullptr);
+    // On the built-in synthesizer, the song plays on the sixteen channels from
+    // `firstSynthChannel`: 0, or 16 for music that must leave the song's channels alone.
+    explicit Sequencer(SynthHost& host, QObject* parent = nullptr, int firstSynthChannel = 0);
     ~Sequencer() override;
 
     // Opens a song by its path; false with `error` for a file that cannot be read as MIDI.

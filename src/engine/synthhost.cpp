@@ -57,6 +57,9 @@ std::unique_ptr<SynthHost> SynthHost::create(const Options& options, QString* er
     host->settings_ = new_fluid_settings();
     fluid_settings_setnum(host->settings_, "synth.sample-rate", options.sampleRate);
     fluid_settings_setint(host->settings_, "synth.lock-memory", 0);
+    // Two sets of sixteen: the song's, and the music between singers', which can then never
+    // change how the song's channels sound.
+    fluid_settings_setint(host->settings_, "synth.midi-channels", kSynthChannels);
     host->synth_ = new_fluid_synth(host->settings_);
     if (!host->synth_) {
         if (error) *error = QStringLiteral("The synthesizer could not be started.");

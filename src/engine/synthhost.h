@@ -17,6 +17,9 @@ namespace cantavo {
 
 class AudioOutput;
 
+// The built-in synthesizer's channels: a song's sixteen from 0, a second set from 16.
+constexpr int kSynthChannels = 32;
+
 // Something that wants to hear about every block the synthesizer renders (a sequencer
 // checking for the end of its song, anchoring its position). Runs on the audio thread.
 class BlockListener {

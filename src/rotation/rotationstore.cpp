@@ -40,6 +40,13 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX history_singer_time ON history(singer, sung_at)",
 };
 
+// Version 2: the host's choices for the evening (the pause before a song starts by itself,
+// the music between singers), kept with the rotation they belong to.
+const char* const kSchemaV2[] = {
+    "CREATE TABLE settings(name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+    "CREATE TABLE break_music(place INTEGER NOT NULL, path TEXT NOT NULL)",
+};
+
 // Whether an error says the file is not this program's database (so that it is kept aside
 // and a fresh one started), rather than that the disk failed or is full (so that nothing is
 // moved). `missingTable`: an error from looking for the tables this version needs.
@@ -52,16 +59,18 @@ bool IsFilesFault(const QSqlError& e, bool missingTable) {
     return code == kCorrupt || code == kNotADatabase || (missingTable && code == kError);
 }
 
-// The song's own first title line, as the singers' screen shows it; the file's name when it
-// has none.
 QString titleFrom(const QString& path) {
     SongModel song;
     const LoadResult read = LoadSongFile(path, song);
-    const QString title = read.status == LoadStatus::Loaded ? song.songTitle.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).value(0).simplified() : QString();
-    return title.isEmpty() ? QFileInfo(path).completeBaseName() : title;
+    return ShownTitle(read.status == LoadStatus::Loaded ? song.songTitle : QString(), path);
 }
 
 }  // namespace
+
+QString ShownTitle(const QString& songTitle, const QString& path) {
+    const QString first = songTitle.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).value(0).simplified();
+    return first.isEmpty() ? QFileInfo(path).completeBaseName() : first;
+}
 
 QString RotationStore::DefaultPath() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(QStringLiteral("cantavo/rotation.sqlite"));
@@ -88,7 +97,8 @@ bool RotationStore::openFile() {
         QSqlQuery q(db);
         const bool readable = QFileInfo(path_).isFile() && db.open() && q.exec(QStringLiteral("PRAGMA user_version")) && q.next();
         const int version = readable ? q.value(0).toInt() : -1;
-        if (!readable || version != kSchemaVersion) {
+        // The reports read the singers, queues and history, which every version has.
+        if (!readable || version < 1 || version > kSchemaVersion) {
             problem_ = !readable ? QStringLiteral("The rotation file %1 cannot be read.").arg(path_)
                                  : QStringLiteral("The rotation file %1 has schema %2; this program reads schema %3.").arg(path_).arg(version).arg(kSchemaVersion);
             return false;
@@ -175,7 +185,8 @@ bool RotationStore::migrate() {
         // A file that merely says so is checked for what this version needs.
         if (!q.exec(QStringLiteral("SELECT id, name, place, away FROM singers LIMIT 1")) ||
             !q.exec(QStringLiteral("SELECT id, singer, place, path, hash, title, key, tempo FROM queue LIMIT 1")) ||
-            !q.exec(QStringLiteral("SELECT id, singer, path, hash, title, sung_at, key, tempo, score FROM history LIMIT 1"))) {
+            !q.exec(QStringLiteral("SELECT id, singer, path, hash, title, sung_at, key, tempo, score FROM history LIMIT 1")) ||
+            !q.exec(QStringLiteral("SELECT name, value FROM settings LIMIT 1")) || !q.exec(QStringLiteral("SELECT place, path FROM break_music LIMIT 1"))) {
             error_ = q.lastError().text();
             unreadable_ = IsFilesFault(q.lastError(), true);
             return false;
@@ -187,6 +198,9 @@ bool RotationStore::migrate() {
         QSqlQuery m(db);
         if (version < 1)
             for (const char* statement : kSchemaV1)
+                if (!m.exec(QString::fromLatin1(statement))) return false;
+        if (version < 2)
+            for (const char* statement : kSchemaV2)
                 if (!m.exec(QString::fromLatin1(statement))) return false;
         return m.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion));
     });
@@ -555,6 +569,46 @@ bool RotationStore::addHistory(const std::vector<SungSong>& entries) {
             q.addBindValue(e.tempo);
             q.addBindValue(e.score ? QVariant(*e.score) : QVariant());
             if (!q.exec()) return false;
+        }
+        return true;
+    });
+}
+
+QString RotationStore::setting(const QString& name, const QString& fallback) const {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT value FROM settings WHERE name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next() ? q.value(0).toString() : fallback;
+}
+
+bool RotationStore::setSetting(const QString& name, const QString& value) {
+    return transaction([&] {
+        QSqlQuery q(QSqlDatabase::database(connection_, false));
+        q.prepare(QStringLiteral("INSERT INTO settings(name, value) VALUES(?, ?) ON CONFLICT(name) DO UPDATE SET value = excluded.value"));
+        q.addBindValue(name);
+        q.addBindValue(value);
+        return q.exec();
+    });
+}
+
+QStringList RotationStore::breakMusic() const {
+    QStringList paths;
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (q.exec(QStringLiteral("SELECT path FROM break_music ORDER BY place, rowid")))
+        while (q.next()) paths << q.value(0).toString();
+    return paths;
+}
+
+bool RotationStore::setBreakMusic(const QStringList& paths) {
+    return transaction([&] {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        QSqlQuery d(db), i(db);
+        if (!d.exec(QStringLiteral("DELETE FROM break_music"))) return false;
+        i.prepare(QStringLiteral("INSERT INTO break_music(place, path) VALUES(?, ?)"));
+        for (int n = 0; n < paths.size(); ++n) {
+            i.addBindValue(n);
+            i.addBindValue(QFileInfo(paths[n]).absoluteFilePath());
+            if (!i.exec()) return false;
         }
         return true;
     });

@@ -10,6 +10,9 @@
 
 namespace cantavo {
 
+// The title a song is shown by: the first line of its own title, else its file's name.
+QString ShownTitle(const QString& songTitle, const QString& path);
+
 // One song waiting in a singer's queue, with the key (half tones) and tempo (percent of the
 // song's own) the singer sings it in.
 struct QueuedSong {
@@ -75,7 +78,7 @@ public:
     const QString& openProblem() const { return problem_; }
     // Why the last change failed, or empty.
     const QString& lastError() const { return error_; }
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // The rotation in order, with each singer's queue.
     std::vector<Singer> rotation() const;
@@ -122,6 +125,13 @@ public:
 
     // The contents' hash a song is remembered by; empty when the file cannot be read.
     static QString SongHash(const QString& path);
+
+    // The host's choices, by name ("start after", "break music on", ...); `fallback` when unset.
+    QString setting(const QString& name, const QString& fallback = {}) const;
+    bool setSetting(const QString& name, const QString& value);
+    // The songs played between singers, in order.
+    QStringList breakMusic() const;
+    bool setBreakMusic(const QStringList& paths);
 
     // For the benchmarks and tests: many history entries in one change.
     bool addHistory(const std::vector<SungSong>& entries);

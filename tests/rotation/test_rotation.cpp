@@ -234,6 +234,63 @@ TEST(Rotation, AFileThatCannotBeReadIsKeptAsideAndAFreshOneStarted) {
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("rotation.sqlite.unreadable-*")}).size(), 2);
 }
 
+// A rotation kept by the first version of the program opens in this one with everything in
+// it, and takes the host's settings and break music from then on.
+TEST(Rotation, TheFirstVersionsFileIsBroughtUpToDate) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rotation.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("v1"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        for (const char* statement :
+             {"CREATE TABLE singers(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE COLLATE NOCASE, place INTEGER, away INTEGER NOT NULL DEFAULT 0)",
+              "CREATE TABLE queue(id INTEGER PRIMARY KEY, singer INTEGER NOT NULL REFERENCES singers(id) ON DELETE CASCADE, place INTEGER NOT NULL,"
+              " path TEXT NOT NULL, hash TEXT NOT NULL, title TEXT NOT NULL, key INTEGER NOT NULL DEFAULT 0, tempo INTEGER NOT NULL DEFAULT 100)",
+              "CREATE TABLE history(id INTEGER PRIMARY KEY, singer INTEGER NOT NULL REFERENCES singers(id), path TEXT NOT NULL, hash TEXT NOT NULL,"
+              " title TEXT NOT NULL, sung_at TEXT NOT NULL, key INTEGER NOT NULL, tempo INTEGER NOT NULL, score INTEGER)",
+              "INSERT INTO singers VALUES(1, 'Ana', 0, 0)", "INSERT INTO singers VALUES(2, 'Bo', 1, 1)",
+              "INSERT INTO queue VALUES(1, 1, 0, '/songs/a.kar', 'aaaa', 'Song A', 3, 95)",
+              "INSERT INTO history VALUES(1, 2, '/songs/b.kar', 'bbbb', 'Song B', '2026-11-30T21:00:00.000Z', -2, 100, 81)",
+              "PRAGMA user_version=1"})
+            ASSERT_TRUE(q.exec(QString::fromLatin1(statement))) << statement;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("v1"));
+    {
+        RotationStore reader(path, RotationStore::Access::ReadOnly);
+        ASSERT_TRUE(reader.isOpen()) << "the reports read it as it is: " << reader.openProblem().toStdString();
+        EXPECT_EQ(picture(reader), (std::vector<std::string>{"Ana: Song A", "Bo (away):"}));
+    }
+    RotationStore store(path);
+    ASSERT_TRUE(store.isOpen());
+    EXPECT_TRUE(store.openProblem().isEmpty()) << store.openProblem().toStdString();
+    EXPECT_EQ(picture(store), (std::vector<std::string>{"Ana: Song A", "Bo (away):"}));
+    EXPECT_EQ(store.singer(QStringLiteral("Ana"))->queue.at(0).key, 3);
+    const std::vector<SungSong> sung = store.history(QStringLiteral("Bo"));
+    ASSERT_EQ(sung.size(), 1u);
+    EXPECT_EQ(sung[0].score, 81);
+    EXPECT_EQ(store.proposal(QStringLiteral("Bo"), QStringLiteral("bbbb"))->key, -2);
+    EXPECT_EQ(store.setting(QStringLiteral("start after"), QStringLiteral("0")), QStringLiteral("0"));
+    ASSERT_TRUE(store.setSetting(QStringLiteral("start after"), QStringLiteral("8")));
+    ASSERT_TRUE(store.setSetting(QStringLiteral("start after"), QStringLiteral("10")));
+    ASSERT_TRUE(store.setBreakMusic({QStringLiteral("/music/one.mid"), QStringLiteral("/music/two.kar")}));
+    RotationStore again(path);
+    EXPECT_EQ(again.setting(QStringLiteral("start after")), QStringLiteral("10"));
+    EXPECT_EQ(again.breakMusic(), (QStringList{QStringLiteral("/music/one.mid"), QStringLiteral("/music/two.kar")}));
+    QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+    check.setDatabaseName(path);
+    ASSERT_TRUE(check.open());
+    QSqlQuery v(check);
+    ASSERT_TRUE(v.exec(QStringLiteral("PRAGMA user_version")) && v.next());
+    EXPECT_EQ(v.value(0).toInt(), RotationStore::kSchemaVersion);
+    v.finish();
+    check.close();
+    check = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
 // A full disk is the disk's fault, not the file's: the rotation stays where it is, and the
 // host is told why nothing can be kept.
 TEST(Rotation, AFullDiskIsSaidAndTheFileKeptInPlace) {
