@@ -12,6 +12,7 @@
 #include <QUuid>
 #include <QVariant>
 
+#include "livesettings.h"
 #include "songmodel.h"
 #include "songreader.h"
 
@@ -63,6 +64,15 @@ QString titleFrom(const QString& path) {
     SongModel song;
     const LoadResult read = LoadSongFile(path, song);
     return ShownTitle(read.status == LoadStatus::Loaded ? song.songTitle : QString(), path);
+}
+
+// Why a key or tempo cannot be played, or empty.
+QString KeyTempoProblem(int key, int tempo) {
+    if (key < LiveSettings::kMinKey || key > LiveSettings::kMaxKey)
+        return QStringLiteral("the key must be from %1 to %2 half tones").arg(LiveSettings::kMinKey).arg(LiveSettings::kMaxKey);
+    if (tempo < LiveSettings::kMinTempo || tempo > LiveSettings::kMaxTempo)
+        return QStringLiteral("the tempo must be from %1 to %2 %").arg(LiveSettings::kMinTempo).arg(LiveSettings::kMaxTempo);
+    return {};
 }
 
 }  // namespace
@@ -404,6 +414,8 @@ std::optional<RotationStore::Proposal> RotationStore::proposal(const QString& si
 }
 
 qint64 RotationStore::addSong(qint64 singerId, const QString& path, std::optional<int> key, std::optional<int> tempo, const QString& title) {
+    error_ = KeyTempoProblem(key.value_or(0), tempo.value_or(100));
+    if (!error_.isEmpty()) return 0;
     const QString hash = SongHash(path);
     if (hash.isEmpty()) {
         error_ = QFileInfo(path).isFile() || !QFileInfo::exists(path) ? QStringLiteral("%1 cannot be read").arg(path)
@@ -468,6 +480,8 @@ bool RotationStore::moveSong(qint64 songId, int place) {
 }
 
 bool RotationStore::setSongKeyTempo(qint64 songId, int key, int tempo) {
+    error_ = KeyTempoProblem(key, tempo);
+    if (!error_.isEmpty()) return false;
     return transaction([&] {
         QSqlQuery q(QSqlDatabase::database(connection_, false));
         q.prepare(QStringLiteral("UPDATE queue SET key = ?, tempo = ? WHERE id = ?"));

@@ -5,13 +5,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "livesettings.h"
 #include "rotationstore.h"
 
 namespace cantavo {
 
 namespace {
 
-QString signedNumber(int n) { return n > 0 ? QStringLiteral("+%1").arg(n) : QString::number(n); }
 
 // The options after the verb: --json, and --key N / --tempo PCT where they belong.
 struct Options {
@@ -31,9 +31,10 @@ Options parse(const QStringList& arguments, bool keyAndTempo) {
             bool ok = false;
             const int n = arguments.value(i + 1).toInt(&ok);
             const bool isKey = a == QLatin1String("--key");
-            if (!ok || (isKey ? n < -12 || n > 12 : n < 25 || n > 400)) {
-                o.wrong = isKey ? QStringLiteral("--key needs a number of half tones from -12 to 12")
-                                : QStringLiteral("--tempo needs a percentage from 25 to 400");
+            // What the player can play the song in.
+            const int low = isKey ? LiveSettings::kMinKey : LiveSettings::kMinTempo, high = isKey ? LiveSettings::kMaxKey : LiveSettings::kMaxTempo;
+            if (!ok || n < low || n > high) {
+                o.wrong = (isKey ? QStringLiteral("--key needs a number of half tones from %1 to %2") : QStringLiteral("--tempo needs a percentage from %1 to %2")).arg(low).arg(high);
                 return o;
             }
             (isKey ? o.key : o.tempo) = n;
@@ -91,7 +92,7 @@ int printRotation(const QStringList& arguments, QTextStream& out, QTextStream& e
         out << ++n << ". " << s.name << (s.away ? " (away)" : "") << "\n";
         for (const QueuedSong& song : s.queue) {
             out << "     " << song.title;
-            if (song.key != 0) out << ", key " << signedNumber(song.key);
+            if (song.key != 0) out << ", key " << KeyText(song.key);
             if (song.tempo != 100) out << ", tempo " << song.tempo << " %";
             out << "  (" << song.path << ")\n";
         }
@@ -137,7 +138,7 @@ int printHistory(const QStringList& arguments, QTextStream& out, QTextStream& er
     if (sung.empty()) out << "Nothing sung yet.\n";
     for (const SungSong& s : sung) {
         out << s.sungAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm")) << "  " << s.singer << "  " << s.title;
-        if (s.key != 0) out << ", key " << signedNumber(s.key);
+        if (s.key != 0) out << ", key " << KeyText(s.key);
         if (s.tempo != 100) out << ", tempo " << s.tempo << " %";
         if (s.score) out << ", score " << *s.score;
         out << "\n";
@@ -173,7 +174,7 @@ int addToRotation(const QStringList& arguments, QTextStream& out, QTextStream& e
     for (const Singer& s : store.rotation())
         for (const QueuedSong& q : s.queue)
             if (q.id == added)
-                out << "Added " << q.title << " for " << s.name << " (key " << signedNumber(q.key) << ", tempo " << q.tempo << " %).\n";
+                out << "Added " << q.title << " for " << s.name << " (key " << KeyText(q.key) << ", tempo " << q.tempo << " %).\n";
     return 0;
 }
 

@@ -1,8 +1,7 @@
 #include "rotationwindow.h"
 
+#include <QCheckBox>
 #include <QCompleter>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -11,8 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+#include "livesettings.h"
+#include "rotationdialogs.h"
 
 namespace cantavo {
 
@@ -22,7 +26,8 @@ namespace {
 constexpr int kSingerRole = Qt::UserRole;
 constexpr int kSongRole = Qt::UserRole + 1;
 
-QString signedKey(int key) { return key > 0 ? QStringLiteral("+%1").arg(key) : QString::number(key); }
+// The number in "+2", "-3" or "90 %".
+int NumberIn(QString text) { return text.remove(QLatin1Char('%')).remove(QLatin1Char('+')).trimmed().toInt(); }
 
 }  // namespace
 
@@ -32,12 +37,69 @@ RotationTree::RotationTree(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({QStringLiteral("Singer / song"), QStringLiteral("Key"), QStringLiteral("Tempo")});
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
     header()->setStretchLastSection(false);
-    setDragDropMode(QAbstractItemView::InternalMove);
+    // Rows move within the list; song files come in from outside it.
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setRootIsDecorated(true);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+}
+
+namespace {
+
+bool fromOutside(const QDropEvent* e, const QObject* tree) { return e->source() != tree && e->mimeData()->hasUrls(); }
+
+QStringList localFiles(const QMimeData* data) {
+    QStringList paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    return paths;
+}
+
+// The key and tempo of a queued song are edited with a spin box; nothing else is edited.
+class KeyTempoDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const override {
+        if (index.column() == 0 || !index.parent().isValid()) return nullptr;
+        auto* spin = new QSpinBox(parent);
+        spin->setObjectName(index.column() == 1 ? QStringLiteral("KeyEditor") : QStringLiteral("TempoEditor"));
+        if (index.column() == 1) {
+            spin->setRange(LiveSettings::kMinKey, LiveSettings::kMaxKey);
+        } else {
+            spin->setRange(LiveSettings::kMinTempo, LiveSettings::kMaxTempo);
+            spin->setSuffix(QStringLiteral(" %"));
+            spin->setSingleStep(5);
+        }
+        return spin;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        static_cast<QSpinBox*>(editor)->setValue(NumberIn(index.data().toString()));
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
+        const int value = static_cast<QSpinBox*>(editor)->value();
+        model->setData(index, index.column() == 1 ? KeyText(value) : QStringLiteral("%1 %").arg(value));
+    }
+};
+
+}  // namespace
+
+void RotationTree::dragEnterEvent(QDragEnterEvent* e) {
+    if (fromOutside(e, this)) e->acceptProposedAction();
+    else QTreeWidget::dragEnterEvent(e);
+}
+
+void RotationTree::dragMoveEvent(QDragMoveEvent* e) {
+    if (fromOutside(e, this)) e->acceptProposedAction();
+    else QTreeWidget::dragMoveEvent(e);
 }
 
 void RotationTree::dropEvent(QDropEvent* e) {
+    if (fromOutside(e, this)) {
+        e->acceptProposedAction();
+        if (filesDropped) filesDropped(itemAt(e->position().toPoint()), localFiles(e->mimeData()));
+        return;
+    }
     // The tree does not move anything itself: the store does, and the list is read back.
     e->setDropAction(Qt::IgnoreAction);
     e->accept();
@@ -65,6 +127,7 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
     setObjectName(QStringLiteral("RotationWindow"));
     setWindowTitle(QStringLiteral("Rotation"));
     tree_ = new RotationTree(this);
+    tree_->setItemDelegate(new KeyTempoDelegate(tree_));
     auto* column = new QVBoxLayout(this);
     column->addWidget(tree_, 1);
     const auto button = [this](const char* name, const QString& text, const QString& tip) {
@@ -74,13 +137,14 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
         return b;
     };
     addSinger_ = button("AddSinger", QStringLiteral("Add &Singer..."), QStringLiteral("A singer joins at the end of the rotation"));
-    addSongs_ = button("AddSongs", QStringLiteral("Add S&ongs..."), QStringLiteral("Songs for the selected singer, in the key and tempo they sang them last"));
+    addSongs_ = button("AddSongs", QStringLiteral("Add S&ongs..."), QStringLiteral("Song files for the selected singer, in the key and tempo they sang them last"));
+    fromCatalogue_ = button("AddFromCatalogue", QStringLiteral("From &Catalogue..."), QStringLiteral("Songs from the catalogue for the selected singer"));
     remove_ = button("Remove", QStringLiteral("&Remove"), QStringLiteral("The selected song, or the singer (their history is kept)"));
     away_ = button("Away", QStringLiteral("A&way"), QStringLiteral("Skipped, kept in place, until back"));
-    history_ = button("History", QStringLiteral("&History..."), QStringLiteral("What the selected singer sang, and in which key"));
+    history_ = button("History", QStringLiteral("&History..."), QStringLiteral("What the selected singer sang, and in which key (or everyone, with nobody selected)"));
     singNext_ = button("SingNext", QStringLiteral("Sing &Next"), QStringLiteral("Loads the next singer's song in their key and tempo"));
     auto* row1 = new QHBoxLayout;
-    for (QPushButton* b : {addSinger_, addSongs_, remove_, away_, history_}) row1->addWidget(b);
+    for (QPushButton* b : {addSinger_, addSongs_, fromCatalogue_, remove_, away_, history_}) row1->addWidget(b);
     column->addLayout(row1);
     auto* row2 = new QHBoxLayout;
     startAfter_ = new QSpinBox(this);
@@ -88,6 +152,7 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
     startAfter_->setRange(0, 120);
     startAfter_->setSuffix(QStringLiteral(" s"));
     startAfter_->setSpecialValueText(QStringLiteral("wait for Play"));
+    startAfter_->setValue(store_.setting(QStringLiteral("start after"), QStringLiteral("0")).toInt());
     auto* startLabel = new QLabel(QStringLiteral("Start after:"), this);
     startLabel->setBuddy(startAfter_);
     row2->addWidget(singNext_);
@@ -95,6 +160,7 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
     row2->addWidget(startAfter_);
     row2->addStretch(1);
     column->addLayout(row2);
+    buildBreakRow(column);
     announcement_ = new QLabel(this);
     announcement_->setObjectName(QStringLiteral("Announcement"));
     announcement_->setWordWrap(true);
@@ -112,8 +178,13 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
         }
         return d.exec() == QDialog::Accepted ? d.textValue() : QString();
     };
-    askSongs = [this] {
-        return QFileDialog::getOpenFileNames(this, QStringLiteral("Add Songs"), QString(), QStringLiteral("Karaoke songs (*.kar *.mid *.KAR *.MID);;All files (*)"));
+    const QString songFilter = QStringLiteral("Karaoke songs (*.kar *.mid *.midi *.KAR *.MID *.MIDI);;All files (*)");
+    askSongs = [this, songFilter] { return QFileDialog::getOpenFileNames(this, QStringLiteral("Add Songs"), QString(), songFilter); };
+    askBreakSongs = [this, songFilter] { return QFileDialog::getOpenFileNames(this, QStringLiteral("Break Music"), QString(), songFilter); };
+    askCatalogueSongs = [this](const QString& singer) {
+        const QList<SongRow> rows = catalogue ? catalogue() : QList<SongRow>();
+        CatalogueDialog d(rows, singer, this);
+        return d.exec() == QDialog::Accepted ? d.chosen() : QStringList();
     };
     tell = [this](const QString& title, const QString& text) {
         QMessageBox::warning(this, title, text);
@@ -122,17 +193,31 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
 
     connect(addSinger_, &QPushButton::clicked, this, &RotationWindow::addSinger);
     connect(addSongs_, &QPushButton::clicked, this, &RotationWindow::addSongs);
+    connect(fromCatalogue_, &QPushButton::clicked, this, &RotationWindow::addFromCatalogue);
     connect(remove_, &QPushButton::clicked, this, &RotationWindow::removeSelected);
     connect(away_, &QPushButton::clicked, this, &RotationWindow::toggleAway);
     connect(history_, &QPushButton::clicked, this, &RotationWindow::showHistory);
     connect(singNext_, &QPushButton::clicked, this, &RotationWindow::singNext);
+    connect(startAfter_, &QSpinBox::valueChanged, this, [this](int s) { keep(QStringLiteral("start after"), QString::number(s)); });
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &RotationWindow::updateButtons);
+    connect(tree_, &QTreeWidget::itemChanged, this, &RotationWindow::keyOrTempoEdited);
+    // A singer's history is a double click on their name away.
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        if (!item->parent()) showHistory();
+    });
     tree_->moved = [this](QTreeWidgetItem* item, int place) {
         const bool ok = item->parent() ? store_.moveSong(item->data(0, kSongRole).toLongLong(), place)
                                        : store_.moveSinger(item->data(0, kSingerRole).toLongLong(), place);
         if (!ok) tell(QStringLiteral("Rotation"), QStringLiteral("The move was not kept: %1").arg(store_.lastError()));
         reload();
         emit changedByHost();
+    };
+    tree_->filesDropped = [this](QTreeWidgetItem* target, const QStringList& paths) {
+        if (!target) {
+            tell(QStringLiteral("Add Songs"), QStringLiteral("Drop songs on the singer who sings them."));
+            return;
+        }
+        addSongsTo(target->data(0, kSingerRole).toLongLong(), paths);
     };
     // Songs added from the command line (a sign-up script) show up here within a second.
     watch_.setInterval(1000);
@@ -144,30 +229,113 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
     reload();
 }
 
+void RotationWindow::buildBreakRow(QVBoxLayout* column) {
+    auto* row = new QHBoxLayout;
+    breakOn_ = new QCheckBox(QStringLiteral("&Break music between singers"), this);
+    breakOn_->setObjectName(QStringLiteral("BreakMusic"));
+    breakOn_->setToolTip(QStringLiteral("Songs played without lyrics, quieter, from the end of a singer's song until Sing Next"));
+    breakOn_->setChecked(store_.setting(QStringLiteral("break music")) == QLatin1String("on"));
+    breakSongs_ = new QPushButton(QStringLiteral("Break Son&gs..."), this);
+    breakSongs_->setObjectName(QStringLiteral("BreakSongs"));
+    breakLoudness_ = new QSpinBox(this);
+    breakLoudness_->setObjectName(QStringLiteral("BreakLoudness"));
+    breakLoudness_->setRange(10, 100);
+    breakLoudness_->setSingleStep(10);
+    breakLoudness_->setSuffix(QStringLiteral(" %"));
+    breakLoudness_->setToolTip(QStringLiteral("How loud the break music plays, of its songs' own loudness"));
+    breakLoudness_->setValue(store_.setting(QStringLiteral("break loudness"), QStringLiteral("50")).toInt());
+    row->addWidget(breakOn_);
+    row->addWidget(breakSongs_);
+    row->addWidget(breakLoudness_);
+    breakPlaying_ = new QLabel(this);
+    breakPlaying_->setObjectName(QStringLiteral("BreakPlaying"));
+    row->addWidget(breakPlaying_, 1);
+    column->addLayout(row);
+    const auto count = [this] {
+        const int n = static_cast<int>(store_.breakMusic().size());
+        breakSongs_->setToolTip(n ? QStringLiteral("%1 songs: choose others").arg(n) : QStringLiteral("Choose the songs played between singers"));
+    };
+    count();
+    connect(breakSongs_, &QPushButton::clicked, this, [this, count] {
+        chooseBreakSongs();
+        count();
+    });
+    connect(breakOn_, &QCheckBox::toggled, this, [this](bool on) {
+        keep(QStringLiteral("break music"), on ? QStringLiteral("on") : QStringLiteral("off"));
+        emit breakMusicChanged();
+    });
+    connect(breakLoudness_, &QSpinBox::valueChanged, this, [this](int percent) {
+        keep(QStringLiteral("break loudness"), QString::number(percent));
+        emit breakMusicChanged();
+    });
+}
+
+int RotationWindow::startAfterSeconds() const { return startAfter_->value(); }
+void RotationWindow::setStartAfterSeconds(int s) { startAfter_->setValue(s); }
+bool RotationWindow::breakMusicOn() const { return breakOn_->isChecked(); }
+void RotationWindow::setBreakMusicOn(bool on) { breakOn_->setChecked(on); }
+int RotationWindow::breakLoudness() const { return breakLoudness_->value(); }
+void RotationWindow::setBreakLoudness(int percent) { breakLoudness_->setValue(percent); }
+
+void RotationWindow::keep(const QString& setting, const QString& value) {
+    if (!store_.setSetting(setting, value)) tell(QStringLiteral("Rotation"), QStringLiteral("The setting was not kept: %1").arg(store_.lastError()));
+}
+
+void RotationWindow::chooseBreakSongs() {
+    const QStringList paths = askBreakSongs();
+    if (paths.isEmpty()) return;
+    if (!store_.setBreakMusic(paths)) {
+        tell(QStringLiteral("Break Music"), QStringLiteral("The break music was not kept: %1").arg(store_.lastError()));
+        return;
+    }
+    emit breakMusicChanged();
+}
+
 void RotationWindow::reload() {
     // The selection and the open rows stay across a reload.
     const qint64 singer = selectedSinger();
     const QTreeWidgetItem* current = tree_->currentItem();
     const qint64 song = current && current->parent() ? current->data(0, kSongRole).toLongLong() : 0;
+    filling_ = true;
     tree_->clear();
     int n = 0;
     for (const Singer& s : store_.rotation()) {
         auto* top = new QTreeWidgetItem(tree_, {QStringLiteral("%1. %2%3").arg(++n).arg(s.name, s.away ? QStringLiteral(" (away)") : QString())});
         top->setData(0, kSingerRole, s.id);
-        top->setFlags(top->flags() | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
+        top->setFlags((top->flags() | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled) & ~Qt::ItemIsEditable);
         if (s.away) top->setForeground(0, palette().color(QPalette::Disabled, QPalette::Text));
         for (const QueuedSong& q : s.queue) {
-            auto* child = new QTreeWidgetItem(top, {q.title, signedKey(q.key), QStringLiteral("%1 %").arg(q.tempo)});
+            auto* child = new QTreeWidgetItem(top, {q.title, KeyText(q.key), QStringLiteral("%1 %").arg(q.tempo)});
             child->setData(0, kSingerRole, s.id);
             child->setData(0, kSongRole, q.id);
             child->setToolTip(0, q.path);
-            child->setFlags((child->flags() | Qt::ItemIsDragEnabled) & ~Qt::ItemIsDropEnabled);
+            child->setToolTip(1, QStringLiteral("Double-click to change the key"));
+            child->setToolTip(2, QStringLiteral("Double-click to change the tempo"));
+            child->setFlags((child->flags() | Qt::ItemIsDragEnabled | Qt::ItemIsEditable) & ~Qt::ItemIsDropEnabled);
             if (q.id == song) tree_->setCurrentItem(child);
         }
         top->setExpanded(true);
         if (s.id == singer && !song) tree_->setCurrentItem(top);
     }
+    filling_ = false;
     updateButtons();
+}
+
+void RotationWindow::keyOrTempoEdited(QTreeWidgetItem* item, int column) {
+    if (filling_ || !item->parent() || column == 0) return;
+    const qint64 song = item->data(0, kSongRole).toLongLong();
+    const int key = NumberIn(item->text(1)), tempo = NumberIn(item->text(2));
+    if (!store_.setSongKeyTempo(song, key, tempo)) tell(QStringLiteral("Rotation"), QStringLiteral("The change was not kept: %1").arg(store_.lastError()));
+    // The row shows what is kept. It is not rebuilt: another cell of it may be edited next.
+    filling_ = true;
+    for (const Singer& s : store_.rotation())
+        for (const QueuedSong& q : s.queue)
+            if (q.id == song) {
+                item->setText(1, KeyText(q.key));
+                item->setText(2, QStringLiteral("%1 %").arg(q.tempo));
+            }
+    filling_ = false;
+    emit changedByHost();
 }
 
 qint64 RotationWindow::selectedSinger() const {
@@ -177,16 +345,18 @@ qint64 RotationWindow::selectedSinger() const {
 
 void RotationWindow::updateButtons() {
     const QTreeWidgetItem* item = tree_->currentItem();
-    addSongs_->setEnabled(item != nullptr);
-    remove_->setEnabled(item != nullptr);
-    away_->setEnabled(item != nullptr);
-    history_->setEnabled(item != nullptr);
+    for (QPushButton* b : {addSongs_, fromCatalogue_, remove_, away_}) b->setEnabled(item != nullptr);
     const QTreeWidgetItem* singer = item ? (item->parent() ? item->parent() : item) : nullptr;
     away_->setText(singer && singer->text(0).endsWith(QStringLiteral(" (away)")) ? QStringLiteral("&Back") : QStringLiteral("A&way"));
     singNext_->setEnabled(store_.next().has_value());
 }
 
 void RotationWindow::setAnnouncement(const QString& text) { announcement_->setText(text); }
+
+void RotationWindow::setBreakPlaying(const QString& title) {
+    breakPlaying_->setText(title.isEmpty() ? QString() : QStringLiteral("♪ ") + title);
+    breakPlaying_->setToolTip(breakPlaying_->text());
+}
 
 void RotationWindow::addSinger() {
     const QString name = askSingerName().simplified();
@@ -203,11 +373,22 @@ void RotationWindow::addSinger() {
 }
 
 void RotationWindow::addSongs() {
+    if (const qint64 singer = selectedSinger()) addSongsTo(singer, askSongs());
+}
+
+void RotationWindow::addFromCatalogue() {
     const qint64 singer = selectedSinger();
-    if (!singer) return;
+    QString name;
+    for (const Singer& s : store_.rotation())
+        if (s.id == singer) name = s.name;
+    if (!name.isEmpty()) addSongsTo(singer, askCatalogueSongs(name));
+}
+
+void RotationWindow::addSongsTo(qint64 singerId, const QStringList& paths) {
+    if (!singerId || paths.isEmpty()) return;
     QStringList failed;
-    for (const QString& path : askSongs())
-        if (!store_.addSong(singer, path)) failed << QStringLiteral("%1: %2").arg(path, store_.lastError());
+    for (const QString& path : paths)
+        if (!store_.addSong(singerId, path)) failed << QStringLiteral("%1: %2").arg(path, store_.lastError());
     reload();
     emit changedByHost();
     if (!failed.isEmpty()) tell(QStringLiteral("Add Songs"), QStringLiteral("These songs were not added:\n") + failed.join(QLatin1Char('\n')));
@@ -228,7 +409,7 @@ void RotationWindow::toggleAway() {
     bool away = false;
     for (const Singer& s : store_.rotation())
         if (s.id == singer) away = s.away;
-    store_.setAway(singer, !away);
+    if (!store_.setAway(singer, !away)) tell(QStringLiteral("Rotation"), QStringLiteral("The change was not kept: %1").arg(store_.lastError()));
     reload();
     emit changedByHost();
 }
@@ -238,32 +419,7 @@ void RotationWindow::showHistory() {
     QString name;
     for (const Singer& s : store_.rotation())
         if (s.id == singer) name = s.name;
-    QDialog d(this);
-    d.setObjectName(QStringLiteral("HistoryDialog"));
-    d.setWindowTitle(name.isEmpty() ? QStringLiteral("History") : QStringLiteral("History of %1").arg(name));
-    auto* column = new QVBoxLayout(&d);
-    auto* search = new QLineEdit(&d);
-    search->setObjectName(QStringLiteral("HistorySearch"));
-    search->setPlaceholderText(QStringLiteral("Search titles and files"));
-    search->setClearButtonEnabled(true);
-    auto* list = new QTreeWidget(&d);
-    list->setObjectName(QStringLiteral("HistoryList"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Sung"), QStringLiteral("Song"), QStringLiteral("Key"), QStringLiteral("Tempo"), QStringLiteral("Score")});
-    const auto fill = [&] {
-        list->clear();
-        for (const SungSong& s : store_.history(name, search->text().trimmed(), 500))
-            new QTreeWidgetItem(list, {s.sungAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm")), s.title, signedKey(s.key),
-                                       QStringLiteral("%1 %").arg(s.tempo), s.score ? QString::number(*s.score) : QString()});
-    };
-    connect(search, &QLineEdit::textChanged, &d, fill);
-    fill();
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &d);
-    connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
-    column->addWidget(search);
-    column->addWidget(list, 1);
-    column->addWidget(buttons);
-    d.resize(640, 420);
+    HistoryDialog d(store_, name, this);
     d.exec();
 }
 

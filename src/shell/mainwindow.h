@@ -23,6 +23,7 @@
 #include "scorekeeper.h"
 #include "midioutput.h"
 #include "preferences.h"
+#include "breakmusic.h"
 #include "rotationstore.h"
 #include "lyricswindow.h"
 #include "songsession.h"
@@ -33,6 +34,7 @@ namespace cantavo {
 class ModifyDialog;
 class SingersScreen;
 class RotationWindow;
+
 class ListWindow;
 class PrintDialog;
 class RecordingOptionsDialog;
@@ -125,6 +127,8 @@ public:
     void SingNext();
     RotationWindow& rotationWindow() const { return *rotation_; }
     RotationStore& rotationStore() const { return *rotationStore_; }
+    // The music between singers; made the first time it plays.
+    BreakMusic* breakMusic() const { return breakMusic_.get(); }
     // What went wrong while compilations played, a line each, and the window that shows it.
     QStringList compilationLog;
     void ShowCompilationLog();
@@ -306,6 +310,10 @@ private:
     RotationWindow* rotation_ = nullptr;
     std::optional<RotationStore::Turn> singing_;  // the rotation's song that is loaded
     QTimer rotationStart_;
+    std::unique_ptr<BreakMusic> breakMusic_;
+    // Break music plays when it is on and nothing else does; it stops for anything played.
+    void startBreakMusic();
+    void stopBreakMusic();
     QTimer frames_;  // the wipe's frames while a song plays
     MprisService* mpris_ = nullptr;
     QDockWidget* liveDock_ = nullptr;

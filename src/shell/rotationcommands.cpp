@@ -7,7 +7,11 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "breakmusic.h"
 #include "mainwindow.h"
+#include "mci.h"
+#include "preferences.h"
+#include "songlist.h"
 #include "rotationstore.h"
 #include "rotationwindow.h"
 #include "singersscreen.h"
@@ -42,6 +46,15 @@ void MainWindow::connectRotation() {
     connect(next, &QAction::triggered, this, &MainWindow::SingNext);
     connect(rotation_, &RotationWindow::singNext, this, &MainWindow::SingNext);
     connect(rotation_, &RotationWindow::changedByHost, this, &MainWindow::announceNext);
+    rotation_->catalogue = [this] { return ReadListFile(PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST"))); };
+    connect(rotation_, &RotationWindow::breakMusicChanged, this, [this] {
+        if (breakMusic_) breakMusic_->stop();
+        startBreakMusic();
+    });
+    // Anything played (a singer's song, or the host's) ends the break.
+    connect(panel_->midi, &MediaControl::buttonDone, this, [this](MediaButton b) {
+        if (b == MediaButton::Play || b == MediaButton::Record) stopBreakMusic();
+    });
     if (!rotationStore_->openProblem().isEmpty()) QTimer::singleShot(0, this, [this] { rotation_->tell(QStringLiteral("Rotation"), rotationStore_->openProblem()); });
 
     rotationStart_.setSingleShot(true);
@@ -63,12 +76,36 @@ void MainWindow::connectRotation() {
         if (!rotationStore_->sung(done.singer.id, done.song.id, score)) rotation_->tell(QStringLiteral("Rotation"), QStringLiteral("What %1 sang was not kept: %2").arg(done.singer.name, rotationStore_->lastError()));
         rotation_->reload();
         announceNext();
+        startBreakMusic();
     });
     announceNext();
 }
 
+void MainWindow::startBreakMusic() {
+    if (!rotation_->breakMusicOn() || panel_->midi->mode() == static_cast<int>(MediaMode::Playing)) return;
+    const QStringList songs = rotationStore_->breakMusic();
+    if (songs.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("There is no break music: choose its songs with Break Songs in the rotation."), 10000);
+        return;
+    }
+    if (!breakMusic_) {
+        SynthHost* host = MediaRegistry::instance().synthHost(nullptr);
+        if (!host) return;
+        breakMusic_ = std::make_unique<BreakMusic>(*host);
+        connect(breakMusic_.get(), &BreakMusic::nowPlayingChanged, rotation_, &RotationWindow::setBreakPlaying);
+    }
+    if (breakMusic_->songs() != songs) breakMusic_->setSongs(songs);
+    breakMusic_->setLoudness(rotation_->breakLoudness());
+    if (!breakMusic_->start()) statusBar()->showMessage(QString(breakMusic_->problem()).replace(QLatin1Char('\n'), QLatin1Char(' ')), 10000);
+}
+
+void MainWindow::stopBreakMusic() {
+    if (breakMusic_) breakMusic_->stop();
+}
+
 void MainWindow::SingNext() {
     rotationStart_.stop();
+    stopBreakMusic();
     const std::optional<RotationStore::Turn> turn = rotationStore_->next();
     if (!turn) {
         statusBar()->showMessage(QStringLiteral("Nobody is waiting to sing."), 5000);

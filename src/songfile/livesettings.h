@@ -17,6 +17,9 @@ int ScaledVelocity(int velocity, int percent);
 // A note moved by `halfTones`, brought back into 0..127 by whole octaves.
 int TransposedNote(int note, int halfTones);
 
+// A key as the singer reads it: "0", "+2", "-3".
+inline QString KeyText(int halfTones) { return halfTones > 0 ? QStringLiteral("+%1").arg(halfTones) : QString::number(halfTones); }
+
 // What the singer changes while the song plays: the key, the tempo and the mix.
 struct LiveSettings {
     static constexpr int kMinKey = -12, kMaxKey = 12, kMinTempo = 50, kMaxTempo = 200, kMaxLoudness = 200;
@@ -32,7 +35,7 @@ struct LiveSettings {
     // Channel 0..15 is not heard: muted, or another channel is soloed.
     bool silenced(int channel) const;
     // The key as the singer reads it: "0", "+2", "-3".
-    QString keyText() const { return key > 0 ? QStringLiteral("+%1").arg(key) : QString::number(key); }
+    QString keyText() const { return KeyText(key); }
     // The values brought into their ranges.
     LiveSettings clamped() const;
 
