@@ -258,6 +258,7 @@ TEST_F(Rotation, KeysAreEditedInTheListAndSongsComeFromTheCatalogueOrADrop) {
     pick.search().setText(QStringLiteral("TRADITIONAL"));
     ASSERT_EQ(pick.list().topLevelItemCount(), 1);
     pick.list().topLevelItem(0)->setSelected(true);
+    pick.grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/rotation-catalogue.png"));
     EXPECT_EQ(pick.chosen(), QStringList{QFileInfo(demoSong("twinkle")).absoluteFilePath()});
     pick.search().setText(QStringLiteral("nothing like this"));
     EXPECT_EQ(pick.list().topLevelItemCount(), 0);
