@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         request = cantavo::ParseCommandLine(arguments, out, err);
-        if (window.singersScreen && request.action != cantavo::CommandLineRequest::Action::Window &&
+        if ((window.singersScreen || window.requestsPort) && request.action != cantavo::CommandLineRequest::Action::Window &&
             request.action != cantavo::CommandLineRequest::Action::Exit) {
-            err << "--singers-screen goes with the player window, not with a command-line action\n";
+            err << (window.singersScreen ? "--singers-screen" : "--requests") << " goes with the player window, not with a command-line action\n";
             return 2;
         }
         if (request.action == cantavo::CommandLineRequest::Action::Exit) return request.exitStatus;
@@ -85,6 +85,15 @@ int main(int argc, char** argv) {
         if (window.singersScreen)
             QObject::connect(&startup, &cantavo::Startup::programStarted, &startup,
                              [&startup, window] { startup.mainWindow()->ShowSingersScreen(window.screen); });
+        if (window.requestsPort)
+            QObject::connect(&startup, &cantavo::Startup::programStarted, &startup, [&startup, window] {
+                cantavo::MainWindow* w = startup.mainWindow();
+                QList<QHostAddress> addresses;
+                if (!window.requestsAddress.isEmpty()) addresses << QHostAddress(window.requestsAddress);
+                else addresses = w->requestAddressesChosen();
+                QString problem;
+                if (!w->StartRequests(addresses, window.requestsPort, &problem)) w->showWarning(problem);
+            });
         startup.begin();
         status = QApplication::exec();
     }

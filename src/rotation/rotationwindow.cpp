@@ -165,6 +165,7 @@ RotationWindow::RotationWindow(RotationStore& store, QWidget* parent) : QWidget(
     announcement_->setObjectName(QStringLiteral("Announcement"));
     announcement_->setWordWrap(true);
     column->addWidget(announcement_);
+    column_ = column;
 
     askSingerName = [this] {
         QInputDialog d(this);
@@ -350,6 +351,8 @@ void RotationWindow::updateButtons() {
     away_->setText(singer && singer->text(0).endsWith(QStringLiteral(" (away)")) ? QStringLiteral("&Back") : QStringLiteral("A&way"));
     singNext_->setEnabled(store_.next().has_value());
 }
+
+void RotationWindow::addPane(QWidget* pane) { column_->addWidget(pane); }
 
 void RotationWindow::setAnnouncement(const QString& text) { announcement_->setText(text); }
 

@@ -82,6 +82,8 @@ public:
     void showHistory();
     // "Now singing" / "Next" line under the list.
     void setAnnouncement(const QString& text);
+    // A part shown under the rotation (the guests' requests).
+    void addPane(QWidget* pane);
     // The break music's song playing, or empty.
     void setBreakPlaying(const QString& title);
 
@@ -103,6 +105,7 @@ private:
     QSpinBox *startAfter_, *breakLoudness_;
     QCheckBox* breakOn_;
     QLabel *announcement_, *breakPlaying_;
+    QVBoxLayout* column_ = nullptr;
     QTimer watch_;
     bool filling_ = false;
 };

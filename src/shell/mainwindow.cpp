@@ -357,6 +357,7 @@ void MainWindow::connectSignals() {
     connectScoring();
     connectStage();
     connectRotation();
+    connectRequests();
 
     MediaControl* midi = panel_->midi;
     connect(midi, &MediaControl::buttonClicked, this, [this](MediaButton b, bool*) {

@@ -24,6 +24,9 @@
 #include "midioutput.h"
 #include "preferences.h"
 #include "breakmusic.h"
+#include "requestapi.h"
+#include "requestserver.h"
+#include "requestspane.h"
 #include "rotationstore.h"
 #include "lyricswindow.h"
 #include "songsession.h"
@@ -127,6 +130,15 @@ public:
     void SingNext();
     RotationWindow& rotationWindow() const { return *rotation_; }
     RotationStore& rotationStore() const { return *rotationStore_; }
+    // Guests' song requests: the server on `addresses` at `port`; false with `problem` set.
+    bool StartRequests(const QList<QHostAddress>& addresses, quint16 port, QString* problem);
+    void StopRequests();
+    void ShowRequestsDialog();
+    // The addresses chosen in Preferences > Requests (the loopback until some are).
+    QList<QHostAddress> requestAddressesChosen() const;
+    RequestServer* requestServer() const { return requestServer_.get(); }
+    RequestDesk& requestDesk() const { return *requestDesk_; }
+    RequestsPane& requestsPane() const { return *requestsPane_; }
     // The music between singers; made the first time it plays.
     BreakMusic* breakMusic() const { return breakMusic_.get(); }
     // What went wrong while compilations played, a line each, and the window that shows it.
@@ -311,6 +323,12 @@ private:
     std::optional<RotationStore::Turn> singing_;  // the rotation's song that is loaded
     QTimer rotationStart_;
     std::unique_ptr<BreakMusic> breakMusic_;
+    void connectRequests();
+    std::unique_ptr<RequestDesk> requestDesk_;
+    std::unique_ptr<SongIndex> requestIndex_;
+    std::unique_ptr<RequestApi> requestApi_;
+    std::unique_ptr<RequestServer> requestServer_;
+    RequestsPane* requestsPane_ = nullptr;
     // Break music plays when it is on and nothing else does; it stops for anything played.
     void startBreakMusic();
     void stopBreakMusic();

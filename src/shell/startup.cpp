@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include <QHostAddress>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -44,9 +46,37 @@ SplashWindow::SplashWindow(QWidget* parent) : QLabel(parent) {
 void SplashWindow::mousePressEvent(QMouseEvent*) { emit goOn(); }
 void SplashWindow::keyPressEvent(QKeyEvent*) { emit goOn(); }
 
+namespace {
+
+// "--requests [ADDRESS:]PORT"; false when what follows is not that.
+bool takeRequests(QStringList& arguments, qsizetype i, WindowOptions& o, QString* error) {
+    arguments.removeAt(i);
+    const QString value = arguments.value(i);
+    const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+    QString address = colon < 0 ? QString() : value.left(colon);
+    if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']'))) address = address.mid(1, address.size() - 2);
+    bool number = false;
+    const int port = value.mid(colon + 1).toInt(&number);
+    if (!number || port < 1 || port > 65535 || (!address.isEmpty() && QHostAddress(address).isNull())) {
+        if (error) *error = QStringLiteral("--requests takes [ADDRESS:]PORT, as in --requests 8080 or --requests 192.168.1.5:8080");
+        return false;
+    }
+    arguments.removeAt(i);
+    o.requestsPort = static_cast<quint16>(port);
+    o.requestsAddress = address;
+    return true;
+}
+
+}  // namespace
+
 WindowOptions TakeWindowOptions(QStringList& arguments, QString* error) {
     WindowOptions o;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--requests")) {
+            if (!takeRequests(arguments, i, o, error)) return o;
+            --i;
+            continue;
+        }
         if (arguments[i] != QLatin1String("--singers-screen")) continue;
         o.singersScreen = true;
         arguments.removeAt(i);
@@ -72,7 +102,16 @@ QString WindowOptionsHelp() {
                           "  --singers-screen [N]          Opens the singers' screen at start, full\n"
                           "                                screen on screen N (1: the first the\n"
                           "                                desktop lists; without N, the one chosen\n"
-                          "                                before, or the screen the player is not on).\n");
+                          "                                before, or the screen the player is not on).\n"
+                          "  --requests [ADDRESS:]PORT     Takes song requests from guests' phones at\n"
+                          "                                http://ADDRESS:PORT/ (without ADDRESS: the\n"
+                          "                                addresses chosen in Preferences > Requests,\n"
+                          "                                the loopback until some are chosen). Calls,\n"
+                          "                                plain HTTP with JSON:\n"
+                          "                                GET /api/search?q=WORDS&limit=N\n"
+                          "                                POST /api/requests {\"song\": ID, \"name\": NAME,\n"
+                          "                                  \"key\": -12..12}  -> {\"token\": T}\n"
+                          "                                GET /api/requests/T -> {\"state\", \"place\"}\n");
 }
 
 Startup::Startup(const QString& programDir, const QStringList& songArguments, QObject* parent)

@@ -14,9 +14,13 @@ namespace cantavo {
 // What the command line asks of the player window beyond the song: "--singers-screen [N]"
 // opens the singers' screen at start, on screen N (1-based; 0: as the settings say). Taken out
 // of `arguments` before the rest is parsed; `error` set for a screen number out of range.
+// "--requests [ADDRESS:]PORT" starts the server of guests' requests with the window, on ADDRESS
+// (else the addresses chosen in the preferences, else the loopback).
 struct WindowOptions {
     bool singersScreen = false;
     int screen = 0;
+    quint16 requestsPort = 0;  // 0: as the preferences say
+    QString requestsAddress;
 };
 WindowOptions TakeWindowOptions(QStringList& arguments, QString* error);
 // Its line for --help.

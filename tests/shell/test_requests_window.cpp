@@ -1,0 +1,141 @@
+// Guests' requests through the real window: the server started on the loopback, a phone's
+// calls over HTTP, the host accepting and rejecting, and what the guest then reads.
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QDockWidget>
+#include <QLabel>
+
+#include "requestserver.h"
+#include "requestspane.h"
+#include "rotationstore.h"
+#include "rotationwindow.h"
+#include "startup.h"
+#include "testpaths.h"
+#include "window.h"
+
+namespace cantavo::test {
+namespace {
+
+class Requests : public Window {
+protected:
+    void SetUp() override {
+        Window::SetUp();
+        RotationStore& store = window->rotationStore();
+        for (const Singer& s : store.rotation()) store.removeSinger(s.id);
+        window->rotationWindow().reload();
+        // The catalogue: the default list in the program's folder, naming the demo songs.
+        QByteArray list;
+        for (const char* song : {"twinkle", "oh-susanna", "frere-jacques"}) {
+            const QFileInfo f(demoSong(song));
+            list += QStringLiteral("\"%1\",\"0:30\",\"%2\",\"Traditional\",\"%3/\"\r\n").arg(f.fileName(), QString::fromLatin1(song), f.absolutePath()).toUtf8();
+        }
+        QFile lst(QDir(programDir.path()).filePath(QStringLiteral("CANTAVO.LST")));
+        ASSERT_TRUE(lst.open(QIODevice::WriteOnly) && lst.write(list) == list.size() && lst.flush());
+        lst.close();
+        window->setProgramDirectory(programDir.path());
+    }
+    QJsonObject call(const QByteArray& method, const QString& path, const QJsonObject& body = {}, int* status = nullptr) {
+        QNetworkRequest r(QUrl(window->requestServer()->urls().value(0) + path.mid(1)));
+        r.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+        std::unique_ptr<QNetworkReply> reply(method == "POST" ? net.post(r, QJsonDocument(body).toJson()) : net.get(r));
+        QEventLoop loop;
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (status) *status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        return QJsonDocument::fromJson(reply->readAll()).object();
+    }
+    QTemporaryDir programDir;
+    QNetworkAccessManager net;
+};
+
+TEST_F(Requests, AGuestsRequestIsAcceptedIntoTheRotation) {
+    QString problem;
+    ASSERT_TRUE(window->StartRequests({QHostAddress(QHostAddress::LocalHost)}, 0, &problem)) << problem.toStdString();
+    RequestsPane& pane = window->requestsPane();
+    EXPECT_TRUE(pane.findChild<QLabel*>(QStringLiteral("RequestsAddress"))->text().contains(window->requestServer()->urls().value(0)));
+
+    const QJsonArray found = call("GET", QStringLiteral("/api/search?q=susanna")).value(QStringLiteral("songs")).toArray();
+    ASSERT_EQ(found.size(), 1);
+    int status = 0;
+    const QString token = call("POST", QStringLiteral("/api/requests"),
+                               {{QStringLiteral("song"), found[0].toObject().value(QStringLiteral("id"))}, {QStringLiteral("name"), QStringLiteral("Guest Gil")},
+                                {QStringLiteral("key"), -2}},
+                               &status)
+                              .value(QStringLiteral("token"))
+                              .toString();
+    ASSERT_EQ(status, 201);
+    QApplication::processEvents();
+    ASSERT_EQ(pane.list().topLevelItemCount(), 1);
+    EXPECT_EQ(pane.list().topLevelItem(0)->text(0), QStringLiteral("Guest Gil"));
+    window->findChild<QDockWidget*>(QStringLiteral("RotationDock"))->show();
+    shot(QStringLiteral("requests-waiting"));
+
+    // Ana is in the rotation already; Gil joins after her.
+    window->rotationStore().addSinger(QStringLiteral("Ana"));
+    pane.findChild<QPushButton*>(QStringLiteral("AcceptRequest"))->click();
+    const std::optional<Singer> gil = window->rotationStore().singer(QStringLiteral("Guest Gil"));
+    ASSERT_TRUE(gil);
+    ASSERT_EQ(gil->queue.size(), 1u);
+    EXPECT_EQ(gil->queue[0].key, -2);
+    EXPECT_TRUE(gil->queue[0].path.endsWith(QStringLiteral("oh-susanna.kar")));
+    EXPECT_EQ(pane.list().topLevelItemCount(), 0);
+    const QJsonObject followed = call("GET", QStringLiteral("/api/requests/") + token);
+    EXPECT_EQ(followed.value(QStringLiteral("state")).toString(), QStringLiteral("accepted"));
+    EXPECT_EQ(followed.value(QStringLiteral("place")).toInt(), 2);
+
+    // Rejected: the guest reads so, and the rotation is as it was.
+    const QString second = call("POST", QStringLiteral("/api/requests"),
+                                {{QStringLiteral("song"), found[0].toObject().value(QStringLiteral("id"))}, {QStringLiteral("name"), QStringLiteral("Hal")}})
+                               .value(QStringLiteral("token"))
+                               .toString();
+    QApplication::processEvents();
+    pane.findChild<QPushButton*>(QStringLiteral("RejectRequest"))->click();
+    EXPECT_EQ(call("GET", QStringLiteral("/api/requests/") + second).value(QStringLiteral("state")).toString(), QStringLiteral("rejected"));
+    EXPECT_FALSE(window->rotationStore().singer(QStringLiteral("Hal")));
+
+    // The same port a second time is said, and the first server goes on.
+    const quint16 port = window->requestServer()->port();
+    RequestDesk desk;
+    SongIndex index;
+    RequestApi api(index, desk);
+    RequestServer other(api);
+    EXPECT_FALSE(other.start({QHostAddress(QHostAddress::LocalHost)}, port, &problem));
+    EXPECT_TRUE(problem.contains(QStringLiteral("in use")));
+    window->StopRequests();
+    EXPECT_FALSE(window->requestServer());
+    EXPECT_TRUE(pane.findChild<QLabel*>(QStringLiteral("RequestsAddress"))->text().contains(QStringLiteral("off")));
+}
+
+TEST(RequestsOption, TakesAnAddressAndAPort) {
+    QString error;
+    QStringList args{QStringLiteral("cantavo"), QStringLiteral("--requests"), QStringLiteral("192.168.1.5:8080"), QStringLiteral("song.kar")};
+    WindowOptions o = TakeWindowOptions(args, &error);
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(o.requestsPort, 8080);
+    EXPECT_EQ(o.requestsAddress, QStringLiteral("192.168.1.5"));
+    EXPECT_EQ(args, (QStringList{QStringLiteral("cantavo"), QStringLiteral("song.kar")}));
+    args = {QStringLiteral("cantavo"), QStringLiteral("--requests"), QStringLiteral("9000")};
+    o = TakeWindowOptions(args, &error);
+    EXPECT_EQ(o.requestsPort, 9000);
+    EXPECT_TRUE(o.requestsAddress.isEmpty());
+    args = {QStringLiteral("cantavo"), QStringLiteral("--requests"), QStringLiteral("[::1]:9001")};
+    EXPECT_EQ(TakeWindowOptions(args, &error).requestsAddress, QStringLiteral("::1"));
+    for (const char* bad : {"", "port", "70000", "0", "nohost:80", "1.2.3.4:"}) {
+        error.clear();
+        args = {QStringLiteral("cantavo"), QStringLiteral("--requests"), QString::fromLatin1(bad)};
+        TakeWindowOptions(args, &error);
+        EXPECT_FALSE(error.isEmpty()) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace cantavo::test
