@@ -69,6 +69,8 @@ ApiReply RequestApi::handle(const ApiCall& call) {
     if (path == QLatin1String("/") || path == QLatin1String("/index.html")) return page(":/requests/request.html", "text/html; charset=utf-8");
     if (path == QLatin1String("/request.js")) return page(":/requests/request.js", "text/javascript; charset=utf-8");
     if (path == QLatin1String("/style.css")) return page(":/requests/style.css", "text/css; charset=utf-8");
+    if (path == QLatin1String("/words")) return page(":/requests/words.html", "text/html; charset=utf-8");
+    if (path == QLatin1String("/words.js")) return page(":/requests/words.js", "text/javascript; charset=utf-8");
     if (path == QLatin1String("/api/search")) return search(call);
     static const QRegularExpression token(QStringLiteral("^/api/requests/([0-9a-f]{32})$"));
     const QRegularExpressionMatch m = token.match(path);

@@ -33,6 +33,8 @@ struct ApiReply {
 // fuzzer call it directly.
 //
 //   GET  /                      the request page (and /request.js, /style.css)
+//   GET  /words                 the words of the song being sung, live (and /words.js); the
+//                               page follows a WebSocket at /words/live (RequestServer)
 //   GET  /api/search?q=WORDS&limit=N
 //        {"songs": [{"id", "title", "author", "length"}], "total": N}
 //   POST /api/requests  {"song": ID, "name": NAME, "key": -12..12}

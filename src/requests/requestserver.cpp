@@ -108,7 +108,48 @@ protected:
     }
 };
 
-RequestServer::RequestServer(RequestApi& api, QObject* parent) : QObject(parent), api_(api) {}
+RequestServer::RequestServer(RequestApi& api, QObject* parent) : QObject(parent), api_(api) {
+    heartbeat_.setInterval(kHeartbeatMs);
+    connect(&heartbeat_, &QTimer::timeout, this, [this] {
+        for (const auto& w : words_) w->sendTextMessage(QString::fromUtf8(wordsPage_));
+    });
+}
+
+void RequestServer::takeWordsClients() {
+    while (http_ && http_->hasPendingWebSocketConnections()) {
+        std::unique_ptr<QWebSocket> socket = http_->nextPendingWebSocketConnection();
+        if (socket->requestUrl().path() != QLatin1String("/words/live") || static_cast<int>(words_.size()) >= kWordsClients) {
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
+            continue;
+        }
+        // Guests only listen: anything they send is small or the connection goes.
+        socket->setMaxAllowedIncomingMessageSize(1024);
+        socket->setMaxAllowedIncomingFrameSize(1024);
+        QWebSocket* raw = socket.get();
+        connect(raw, &QWebSocket::disconnected, this, [this, raw] {
+            // Within its own signal the socket is not deleted at once.
+            for (auto it = words_.begin(); it != words_.end(); ++it)
+                if (it->get() == raw) {
+                    it->release()->deleteLater();
+                    words_.erase(it);
+                    break;
+                }
+        });
+        if (!wordsPage_.isEmpty()) raw->sendTextMessage(QString::fromUtf8(wordsPage_));
+        words_.push_back(std::move(socket));
+    }
+}
+
+void RequestServer::setWordsPage(const QByteArray& json) {
+    if (json == wordsPage_) return;
+    wordsPage_ = json;
+    for (const auto& w : words_) w->sendTextMessage(QString::fromUtf8(json));
+}
+
+void RequestServer::sendWordsLit(const QByteArray& json) {
+    const QString text = QString::fromUtf8(json);
+    for (const auto& w : words_) w->sendTextMessage(text);
+}
 
 RequestServer::~RequestServer() { stop(); }
 
@@ -119,6 +160,7 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
         return false;
     }
     http_ = std::make_unique<Http>(api_);
+    connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &RequestServer::takeWordsClients);
     perAddress_.clear();
     open_ = 0;
     quint16 chosen = port;
@@ -143,10 +185,18 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
     }
     addresses_ = addresses;
     port_ = chosen;
+    heartbeat_.start();
     return true;
 }
 
 void RequestServer::stop() {
+    heartbeat_.stop();
+    std::vector<std::unique_ptr<QWebSocket>> leaving = std::move(words_);
+    words_.clear();
+    for (auto& w : leaving) {
+        w->disconnect(this);
+        w->abort();
+    }
     for (Guard* g : guards_) g->close();
     guards_.clear();
     http_.reset();

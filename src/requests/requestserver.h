@@ -6,7 +6,11 @@
 #include <QObject>
 #include <QStringList>
 
+#include <QTimer>
+#include <QWebSocket>
+
 #include <memory>
+#include <vector>
 
 namespace cantavo {
 
@@ -42,6 +46,15 @@ public:
     QStringList urls() const;
     // Connections open now.
     int connections() const;
+    // The words page's live feed (a WebSocket at "/words/live", at most kWordsClients): each
+    // client gets the page when it connects and whenever it changes, and every lit message as
+    // it comes; the page again every kHeartbeatMs, so that a quiet feed stays open.
+    static constexpr int kWordsClients = 200;
+    static constexpr int kHeartbeatMs = 15000;
+    void setWordsPage(const QByteArray& json);
+    void sendWordsLit(const QByteArray& json);
+    int wordsClients() const { return static_cast<int>(words_.size()); }
+
     // Shorter waits, for tests of slow clients; from the next start.
     void setWaits(int callMs, int idleMs) {
         callMs_ = callMs;
@@ -58,6 +71,10 @@ private:
     QHash<QString, int> perAddress_;  // connections open from each address
     int open_ = 0;
     int callMs_ = kCallMs, idleMs_ = kIdleMs;
+    void takeWordsClients();
+    std::vector<std::unique_ptr<QWebSocket>> words_;
+    QByteArray wordsPage_;
+    QTimer heartbeat_;
     quint16 port_ = 0;
 };
 

@@ -329,6 +329,10 @@ private:
     std::unique_ptr<RequestApi> requestApi_;
     std::unique_ptr<RequestServer> requestServer_;
     RequestsPane* requestsPane_ = nullptr;
+    // The words page's feed: what was sent last, and the title card's clock.
+    void pushWords();
+    QByteArray wordsPageSent_, wordsLit_;
+    QTimer wordsTick_;
     // Break music plays when it is on and nothing else does; it stops for anything played.
     void startBreakMusic();
     void stopBreakMusic();

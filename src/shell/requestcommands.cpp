@@ -2,6 +2,9 @@
 // Preferences ▸ Requests (or the command line), the requests waiting under the rotation, and
 // what accepting one does (the song to that singer's queue, in the key asked for).
 #include <QDockWidget>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenuBar>
 #include <QRandomGenerator>
 #include <QStatusBar>
@@ -11,8 +14,13 @@
 #include "requestapi.h"
 #include "requestserver.h"
 #include "requestspane.h"
+#include "lyricssurface.h"
+#include "lyricswindow.h"
 #include "rotationwindow.h"
+#include "singersscreen.h"
 #include "songlist.h"
+#include "songsession.h"
+#include "stagemoment.h"
 
 namespace cantavo {
 
@@ -53,6 +61,12 @@ void MainWindow::connectRequests() {
                                      5000);
     });
 
+    // The words page follows what the singers' screen shows: each change of the lyrics window's
+    // page or highlight, and the title card's and countdown's moments between them.
+    connect(&lyrics_->surface(), &LyricsSurface::changed, this, &MainWindow::pushWords);
+    wordsTick_.setInterval(250);
+    connect(&wordsTick_, &QTimer::timeout, this, &MainWindow::pushWords);
+
     Commands& c = *commands_;
     QAction* prefs = c.add(QStringLiteral("requests"), QStringLiteral("&Requests..."), QKeySequence());
     c.setAvailable(QStringLiteral("requests"));
@@ -90,11 +104,47 @@ bool MainWindow::StartRequests(const QList<QHostAddress>& addresses, quint16 por
         return false;
     }
     requestsPane_->setAddress(requestServer_->urls().join(QStringLiteral("  ")));
+    wordsLit_.clear();
+    pushWords();
+    wordsTick_.start();
     statusBar()->showMessage(QStringLiteral("Guests request songs at %1 (%2 songs in the catalogue).").arg(requestServer_->urls().join(QStringLiteral("  "))).arg(requestIndex_->size()), 10000);
     return true;
 }
 
+void MainWindow::pushWords() {
+    if (!requestServer_) return;
+    const LyricsSurface& s = lyrics_->surface();
+    const StageMoment m = StageMomentAt(session_->song, session_->lyricMs, session_->positionMs, session_->lyricIndex, session_->songLoaded());
+    QJsonObject page{{QStringLiteral("type"), QStringLiteral("page")},
+                     {QStringLiteral("card"), m.titleCard},
+                     {QStringLiteral("title"), m.title},
+                     {QStringLiteral("author"), m.author},
+                     {QStringLiteral("next"), singers_ ? singers_->nextUp() : QString()},
+                     {QStringLiteral("countdown"), m.countdown}};
+    if (!m.titleCard) {
+        page.insert(QStringLiteral("pilot"), s.pilotText());
+        page.insert(QStringLiteral("following"), QJsonArray::fromStringList(s.followingLines()));
+    }
+    const QByteArray pageJson = QJsonDocument(page).toJson(QJsonDocument::Compact);
+    const bool newPage = pageJson != wordsPageSent_;
+    wordsPageSent_ = pageJson;
+    requestServer_->setWordsPage(pageJson);
+    // How far the line being sung is lit: whole syllables up to `upto`, and `wipe` of the way
+    // on to `through` (characters of the line).
+    const bool lit = !m.titleCard && s.highlightRow() == 1 && !s.highlightText().isEmpty();
+    const QJsonObject reach{{QStringLiteral("type"), QStringLiteral("lit")},
+                            {QStringLiteral("upto"), lit ? s.runStart() : 0},
+                            {QStringLiteral("through"), lit ? static_cast<int>(s.highlightText().size()) : 0},
+                            {QStringLiteral("wipe"), lit ? s.wipe() : 0.0}};
+    const QByteArray litJson = QJsonDocument(reach).toJson(QJsonDocument::Compact);
+    if (!newPage && litJson == wordsLit_) return;
+    wordsLit_ = litJson;
+    requestServer_->sendWordsLit(litJson);
+}
+
 void MainWindow::StopRequests() {
+    wordsTick_.stop();
+    wordsPageSent_.clear();
     requestServer_.reset();
     requestApi_.reset();
     requestIndex_.reset();

@@ -10,6 +10,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebSocket>
+
+#include "lyricssurface.h"
+#include "lyricswindow.h"
 #include <QDockWidget>
 #include <QLabel>
 
@@ -20,6 +24,8 @@
 #include "startup.h"
 #include "testpaths.h"
 #include "window.h"
+
+#include <QTest>
 
 namespace cantavo::test {
 namespace {
@@ -113,6 +119,48 @@ TEST_F(Requests, AGuestsRequestIsAcceptedIntoTheRotation) {
     window->StopRequests();
     EXPECT_FALSE(window->requestServer());
     EXPECT_TRUE(pane.findChild<QLabel*>(QStringLiteral("RequestsAddress"))->text().contains(QStringLiteral("off")));
+}
+
+// The words page's feed: a title card before the song, then the line being sung with how far it
+// is lit, following the lyrics window frame by frame.
+TEST_F(Requests, TheWordsFollowThePlayingSong) {
+    QString problem;
+    ASSERT_TRUE(window->StartRequests({QHostAddress(QHostAddress::LocalHost)}, 0, &problem)) << problem.toStdString();
+    const QString base = QStringLiteral("ws://127.0.0.1:%1").arg(window->requestServer()->port());
+    QWebSocket stray;
+    bool strayClosed = false;
+    QObject::connect(&stray, &QWebSocket::disconnected, [&] { strayClosed = true; });
+    stray.open(QUrl(base + QStringLiteral("/not/words")));
+
+    std::vector<QJsonObject> heard;
+    QWebSocket phone;
+    QObject::connect(&phone, &QWebSocket::textMessageReceived, [&](const QString& m) { heard.push_back(QJsonDocument::fromJson(m.toUtf8()).object()); });
+    phone.open(QUrl(base + QStringLiteral("/words/live")));
+    QTRY_VERIFY_WITH_TIMEOUT(!heard.empty(), 3000);
+    EXPECT_EQ(heard.back().value(QStringLiteral("type")).toString(), QStringLiteral("page"));
+    EXPECT_EQ(window->requestServer()->wordsClients(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(strayClosed, 3000);
+
+    open(demoSong("twinkle"));
+    play();
+    advance(8.0);
+    // Let the frames' messages arrive.
+    QTest::qWait(200);
+    const LyricsSurface& surface = window->lyricsWindow().surface();
+    QJsonObject page, lit;
+    for (const QJsonObject& m : heard) (m.value(QStringLiteral("type")).toString() == QLatin1String("page") ? page : lit) = m;
+    EXPECT_FALSE(page.value(QStringLiteral("card")).toBool()) << "eight seconds in, the words are up";
+    EXPECT_EQ(page.value(QStringLiteral("pilot")).toString(), surface.pilotText());
+    EXPECT_EQ(page.value(QStringLiteral("following")).toVariant().toStringList(), surface.followingLines());
+    EXPECT_EQ(lit.value(QStringLiteral("upto")).toInt(), surface.runStart());
+    EXPECT_EQ(lit.value(QStringLiteral("through")).toInt(), surface.highlightText().size());
+    EXPECT_NEAR(lit.value(QStringLiteral("wipe")).toDouble(), surface.wipe(), 1e-9);
+    int lits = 0;
+    for (const QJsonObject& m : heard) lits += m.value(QStringLiteral("type")).toString() == QLatin1String("lit");
+    EXPECT_GT(lits, 20) << "the wipe's steps, not only the syllables";
+
+    window->StopRequests();
+    QTRY_COMPARE_WITH_TIMEOUT(phone.state(), QAbstractSocket::UnconnectedState, 3000);
 }
 
 TEST(RequestsOption, TakesAnAddressAndAPort) {
