@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QWebSocketServer>
 
 #include "requestapi.h"
 
@@ -49,9 +50,27 @@ private:
 class RequestServer::Guard : public QTcpServer {
 public:
     using QTcpServer::QTcpServer;
+
+    // A connection whose first call asks for the words' live feed is handed to the WebSocket
+    // server with its handshake unread (only looked at); anything else stays with HTTP.
+    static bool takenForWords(QTcpSocket* socket, QWebSocketServer* words) {
+        const QByteArray head = socket->peek(4096);
+        const qsizetype end = head.indexOf("\r\n\r\n");
+        if (end < 0 || !head.startsWith("GET /words/live ")) return false;
+        bool upgrade = false;
+        for (const QByteArray& line : head.left(end).split('\n'))
+            upgrade |= line.trimmed().toLower().startsWith("upgrade:") && line.toLower().contains("websocket");
+        if (!upgrade) return false;
+        QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+        words->handleConnection(socket);
+        emit socket->readyRead();
+        return true;
+    }
     QHash<QString, int>* perAddress = nullptr;
     int* open = nullptr;
     int callMs = kCallMs, idleMs = kIdleMs;
+    // Where a connection asking for the words' feed goes, before the HTTP server sees it.
+    QWebSocketServer* words = nullptr;
 
 protected:
     void incomingConnection(qintptr descriptor) override {
@@ -90,8 +109,14 @@ protected:
         connect(call, &QTimer::timeout, socket, drop);
         connect(idle, &QTimer::timeout, socket, drop);
         // Connected before the server's own reading, so it sees each piece first.
-        connect(socket, &QTcpSocket::readyRead, socket, [watched, call, idle, received, drop] {
+        QWebSocketServer* words = this->words;
+        connect(socket, &QTcpSocket::readyRead, socket, [watched, call, idle, received, drop, words] {
             if (!watched) return;
+            if (*received == 0 && words && takenForWords(watched, words)) {
+                call->stop();
+                idle->start();
+                return;
+            }
             if (*received == 0) call->start();
             *received += watched->bytesAvailable();
             idle->start();
@@ -108,7 +133,9 @@ protected:
     }
 };
 
-RequestServer::RequestServer(RequestApi& api, QObject* parent) : QObject(parent), api_(api) {
+RequestServer::RequestServer(RequestApi& api, QObject* parent)
+    : QObject(parent), api_(api), wordsServer_(QStringLiteral("cantavo"), QWebSocketServer::NonSecureMode) {
+    connect(&wordsServer_, &QWebSocketServer::newConnection, this, &RequestServer::takeWordsClients);
     heartbeat_.setInterval(kHeartbeatMs);
     connect(&heartbeat_, &QTimer::timeout, this, [this] {
         for (const auto& w : words_) w->sendTextMessage(QString::fromUtf8(wordsPage_));
@@ -116,8 +143,13 @@ RequestServer::RequestServer(RequestApi& api, QObject* parent) : QObject(parent)
 }
 
 void RequestServer::takeWordsClients() {
-    while (http_ && http_->hasPendingWebSocketConnections()) {
-        std::unique_ptr<QWebSocket> socket = http_->nextPendingWebSocketConnection();
+    while (wordsServer_.hasPendingConnections()) {
+        std::unique_ptr<QWebSocket> socket(wordsServer_.nextPendingConnection());
+        if (!socket) break;
+        if (!http_) {
+            socket->abort();
+            continue;
+        }
         if (socket->requestUrl().path() != QLatin1String("/words/live") || static_cast<int>(words_.size()) >= kWordsClients) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             continue;
@@ -160,7 +192,6 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
         return false;
     }
     http_ = std::make_unique<Http>(api_);
-    connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &RequestServer::takeWordsClients);
     perAddress_.clear();
     open_ = 0;
     quint16 chosen = port;
@@ -170,6 +201,7 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
         guard->open = &open_;
         guard->callMs = callMs_;
         guard->idleMs = idleMs_;
+        guard->words = &wordsServer_;
         if (!guard->listen(address, chosen)) {
             *error = guard->serverError() == QAbstractSocket::AddressInUseError
                          ? QStringLiteral("The port %1 on %2 is in use: choose another port for requests.").arg(chosen).arg(address.toString())

@@ -8,6 +8,7 @@
 
 #include <QTimer>
 #include <QWebSocket>
+#include <QWebSocketServer>
 
 #include <memory>
 #include <vector>
@@ -75,6 +76,7 @@ private:
     std::vector<std::unique_ptr<QWebSocket>> words_;
     QByteArray wordsPage_;
     QTimer heartbeat_;
+    QWebSocketServer wordsServer_;
     quint16 port_ = 0;
 };
 

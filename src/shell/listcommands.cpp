@@ -14,7 +14,7 @@ ListWindow& MainWindow::listWindow() {
         // behind the lyrics window.
         list_ = new ListWindow(*session_, *this, nullptr);
         list_->setAttribute(Qt::WA_QuitOnClose, false);
-        list_->defaultListPath = PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST"));
+        list_->defaultListPath = defaultListPath();
         list_->restoreMainView = [this] { RestoreMainView(); };
         list_->showMainView = [this] {
             toolbar_->show();

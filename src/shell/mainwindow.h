@@ -134,6 +134,8 @@ public:
     bool StartRequests(const QList<QHostAddress>& addresses, quint16 port, QString* problem);
     void StopRequests();
     void ShowRequestsDialog();
+    // The catalogue: the default song list that Add Folder fills.
+    QString defaultListPath() const;
     // The addresses chosen in Preferences > Requests (the loopback until some are).
     QList<QHostAddress> requestAddressesChosen() const;
     RequestServer* requestServer() const { return requestServer_.get(); }

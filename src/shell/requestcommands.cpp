@@ -85,7 +85,7 @@ bool MainWindow::StartRequests(const QList<QHostAddress>& addresses, quint16 por
     StopRequests();
     // The catalogue guests search is the default song list as it stands now.
     QStringList unread;
-    const QList<SongRow> rows = ReadListFile(PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST")), &unread);
+    const QList<SongRow> rows = ReadListFile(defaultListPath(), &unread);
     QByteArray secret(32, '\0');
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(secret.data()), secret.size() / 4);
     requestIndex_ = std::make_unique<SongIndex>(rows, secret);
@@ -150,6 +150,8 @@ void MainWindow::StopRequests() {
     requestIndex_.reset();
     if (requestsPane_) requestsPane_->setAddress({});
 }
+
+QString MainWindow::defaultListPath() const { return PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST")); }
 
 QList<QHostAddress> MainWindow::requestAddressesChosen() const {
     const QList<QHostAddress> chosen = addressesFrom(rotationStore_->setting(QStringLiteral("requests addresses")));

@@ -46,7 +46,7 @@ void MainWindow::connectRotation() {
     connect(next, &QAction::triggered, this, &MainWindow::SingNext);
     connect(rotation_, &RotationWindow::singNext, this, &MainWindow::SingNext);
     connect(rotation_, &RotationWindow::changedByHost, this, &MainWindow::announceNext);
-    rotation_->catalogue = [this] { return ReadListFile(PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST"))); };
+    rotation_->catalogue = [this] { return ReadListFile(defaultListPath()); };
     connect(rotation_, &RotationWindow::breakMusicChanged, this, [this] {
         if (breakMusic_) breakMusic_->stop();
         startBreakMusic();

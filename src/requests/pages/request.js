@@ -36,7 +36,7 @@ async function search() {
       list.appendChild(li);
     }
     $('count').textContent = data.total === 0 ? 'No song matches.' :
-      data.total > data.songs.length ? `${data.songs.length} of ${data.total} songs: type more to narrow.` : `${data.total} songs`;
+      data.total > data.songs.length ? `${data.songs.length} of ${data.total} songs: type more to narrow.` : data.total === 1 ? 'One song' : `${data.total} songs`;
   } catch (e) {
     $('count').textContent = 'The host cannot be reached.';
   }
