@@ -68,7 +68,7 @@ public:
     }
     QHash<QString, int>* perAddress = nullptr;
     int* open = nullptr;
-    int callMs = kCallMs, idleMs = kIdleMs;
+    int callMs = kCallMs, idleMs = kIdleMs, perAddressLimit = kPerAddress;
     // Where a connection asking for the words' feed goes, before the HTTP server sees it.
     QWebSocketServer* words = nullptr;
 
@@ -80,7 +80,7 @@ protected:
             return;
         }
         const QString from = socket->peerAddress().toString();
-        if (*open >= kConnections || perAddress->value(from) >= kPerAddress) {
+        if (*open >= kConnections || perAddress->value(from) >= perAddressLimit) {
             socket->abort();
             socket->deleteLater();
             return;
@@ -201,6 +201,7 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
         guard->open = &open_;
         guard->callMs = callMs_;
         guard->idleMs = idleMs_;
+        guard->perAddressLimit = perAddressLimit_;
         guard->words = &wordsServer_;
         if (!guard->listen(address, chosen)) {
             *error = guard->serverError() == QAbstractSocket::AddressInUseError

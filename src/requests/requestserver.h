@@ -56,6 +56,10 @@ public:
     void sendWordsLit(const QByteArray& json);
     int wordsClients() const { return static_cast<int>(words_.size()); }
 
+    // Connections allowed from one address, from the next start (the benchmark's phones all
+    // come from the loopback).
+    void setPerAddress(int connections) { perAddressLimit_ = connections; }
+
     // Shorter waits, for tests of slow clients; from the next start.
     void setWaits(int callMs, int idleMs) {
         callMs_ = callMs;
@@ -71,7 +75,7 @@ private:
     QList<QHostAddress> addresses_;
     QHash<QString, int> perAddress_;  // connections open from each address
     int open_ = 0;
-    int callMs_ = kCallMs, idleMs_ = kIdleMs;
+    int callMs_ = kCallMs, idleMs_ = kIdleMs, perAddressLimit_ = kPerAddress;
     void takeWordsClients();
     std::vector<std::unique_ptr<QWebSocket>> words_;
     QByteArray wordsPage_;

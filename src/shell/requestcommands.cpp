@@ -104,6 +104,14 @@ bool MainWindow::StartRequests(const QList<QHostAddress>& addresses, quint16 por
         return false;
     }
     requestsPane_->setAddress(requestServer_->urls().join(QStringLiteral("  ")));
+    // The singers' screen invites the room between songs, at an address phones can reach.
+    QString invite = requestServer_->urls().value(0);
+    for (const QString& u : requestServer_->urls())
+        if (!u.contains(QStringLiteral("//127.")) && !u.contains(QStringLiteral("//[::1]"))) {
+            invite = u;
+            break;
+        }
+    if (singers_) singers_->setInvitation(invite, QrCode(invite, 8));
     wordsLit_.clear();
     pushWords();
     wordsTick_.start();
@@ -149,6 +157,7 @@ void MainWindow::StopRequests() {
     requestApi_.reset();
     requestIndex_.reset();
     if (requestsPane_) requestsPane_->setAddress({});
+    if (singers_) singers_->setInvitation({}, {});
 }
 
 QString MainWindow::defaultListPath() const { return PreferencesPath(programDir_, installed_, QStringLiteral("CANTAVO.LST")); }

@@ -55,6 +55,13 @@ void SingersScreen::setNextUp(const QString& text) {
     update();
 }
 
+void SingersScreen::setInvitation(const QString& url, const QImage& qr) {
+    if (url == inviteUrl_) return;
+    inviteUrl_ = url;
+    inviteQr_ = url.isEmpty() ? QImage() : qr;
+    update();
+}
+
 QScreen* SingersScreen::targetScreen() const {
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (preferred_ >= 1 && preferred_ <= screens.size()) return screens[preferred_ - 1];
@@ -128,7 +135,7 @@ QString SingersScreen::lookKey() const {
     const QStringList parts{QString::number(width()), QString::number(height()), QString::number(titleCard_ ? 1 : 0), QString::number(countdown_),
                             host_.lyricsFont().toString(), host_.pilotText(), host_.followingLines().join(QLatin1Char('\n')),
                             QString::number(host_.backBitmap().cacheKey()), next_, rgb(host_.backColor()), rgb(host_.pilotColor()),
-                            rgb(host_.textColor()), rgb(host_.highlightColor()), session_.song.songTitle, session_.songPath};
+                            rgb(host_.textColor()), rgb(host_.highlightColor()), session_.song.songTitle, session_.songPath, inviteUrl_};
     return parts.join(QChar(0x1f));
 }
 
@@ -288,6 +295,18 @@ void SingersScreen::drawPage(QPainter& p, bool lit) {
         QString below = session_.songLoaded() ? title.value(1).trimmed() : QString();
         if (!next_.isEmpty()) below += (below.isEmpty() ? QString() : QStringLiteral("\n\n")) + QStringLiteral("Next: ") + next_;
         p.drawText(QRect(r.left(), r.top() + r.height() / 2 + 20, r.width(), r.height() / 2 - 20), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, below);
+        if (!inviteQr_.isNull()) {
+            // In the corner, large enough for a phone across the room to read.
+            const int side = std::min({height() / 4, width() / 5, 320});
+            const QRect code(r.right() - side, r.bottom() - side, side, side);
+            p.drawImage(code, inviteQr_);
+            QFont note = small;
+            note.setPointSize(std::max(8, small.pointSize() / 2));
+            p.setFont(note);
+            p.setPen(host_.textColor());
+            p.drawText(QRect(r.left(), code.top(), code.left() - r.left() - kMargin / 2, side), Qt::AlignRight | Qt::AlignBottom | Qt::TextWordWrap,
+                       QStringLiteral("Request a song from your phone:\n") + inviteUrl_);
+        }
         return;
     }
 

@@ -35,6 +35,9 @@ public:
     // "Next:" on the title card (the compilation's or the rotation's next song), or empty.
     void setNextUp(const QString& text);
     const QString& nextUp() const { return next_; }
+    // Between songs, the address where guests request songs and its QR code (empty: none).
+    void setInvitation(const QString& url, const QImage& qr);
+    const QString& invitation() const { return inviteUrl_; }
 
     // What it shows now, for tests: the title card or the lyrics, and the countdown.
     bool showingTitleCard() const { return titleCard_; }
@@ -75,6 +78,8 @@ private:
     const LyricsSurface& host_;
     int preferred_ = 0;
     QString next_;
+    QString inviteUrl_;
+    QImage inviteQr_;
     bool titleCard_ = true;
     int countdown_ = 0;
     QFont font_;

@@ -22,6 +22,7 @@
 #include "requestspane.h"
 #include "rotationstore.h"
 #include "rotationwindow.h"
+#include "singersscreen.h"
 #include "startup.h"
 #include "testpaths.h"
 #include "window.h"
@@ -120,7 +121,13 @@ TEST_F(Requests, AGuestsRequestIsAcceptedIntoTheRotation) {
     RequestServer other(api);
     EXPECT_FALSE(other.start({QHostAddress(QHostAddress::LocalHost)}, port, &problem));
     EXPECT_TRUE(problem.contains(QStringLiteral("in use")));
+    // The singers' screen invites the room between songs.
+    EXPECT_EQ(window->singersScreen()->invitation(), window->requestServer()->urls().value(0));
+    window->ShowSingersScreen(0);
+    QApplication::processEvents();
+    window->singersScreen()->grab().save(QStringLiteral(CANTAVO_SHOTS_DIR "/requests-stage-invitation.png"));
     window->StopRequests();
+    EXPECT_TRUE(window->singersScreen()->invitation().isEmpty());
     EXPECT_FALSE(window->requestServer());
     EXPECT_TRUE(pane.findChild<QLabel*>(QStringLiteral("RequestsAddress"))->text().contains(QStringLiteral("off")));
 }
