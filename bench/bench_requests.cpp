@@ -47,11 +47,15 @@ QList<cantavo::SongRow> catalogue(int n) {
 int phones(quint16 port, int count, int seconds) {
     std::vector<std::unique_ptr<QWebSocket>> followers;
     std::vector<double> lateMs;
+    size_t lit = 0;
     for (int i = 0; i < count; ++i) {
         followers.push_back(std::make_unique<QWebSocket>());
-        QObject::connect(followers.back().get(), &QWebSocket::textMessageReceived, [&lateMs](const QString& m) {
+        QObject::connect(followers.back().get(), &QWebSocket::textMessageReceived, [&lateMs, &lit](const QString& m) {
             const QJsonObject o = QJsonDocument::fromJson(m.toUtf8()).object();
-            if (o.value(QStringLiteral("type")).toString() == QLatin1String("lit"))
+            if (o.value(QStringLiteral("type")).toString() != QLatin1String("lit")) return;
+            ++lit;
+            // The program's own feed carries no send time; only this benchmark's server stamps it.
+            if (o.contains(QStringLiteral("sent")))
                 lateMs.push_back(static_cast<double>(nowNs() - static_cast<qint64>(o.value(QStringLiteral("sent")).toDouble())) / 1e6);
         });
         followers.back()->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/words/live").arg(port)));
@@ -86,10 +90,11 @@ int phones(quint16 port, int count, int seconds) {
     QCoreApplication::exec();
     int open = 0;
     for (const auto& f : followers) open += f->state() == QAbstractSocket::ConnectedState;
-    std::printf("phones following the words: %d of %d; lit messages received: %zu\n", open, count, lateMs.size());
-    std::printf("lit message, sent to received: p50 %6.2f ms  p95 %6.2f ms  worst %6.2f ms   (target: p95 under 50 ms)\n", percentile(lateMs, 0.5),
+    std::printf("phones following the words: %d of %d; lit messages received: %zu\n", open, count, lit);
+    if (!lateMs.empty())
+        std::printf("lit message, sent to received: p50 %6.2f ms  p95 %6.2f ms  worst %6.2f ms   (target: p95 under 50 ms)\n", percentile(lateMs, 0.5),
                 percentile(lateMs, 0.95), percentile(lateMs, 1.0));
-    std::printf("searches of 20,000 songs over HTTP: %zu, p50 %6.2f ms  p95 %6.2f ms   (target: p95 under 100 ms)\n", searchMs.size(), percentile(searchMs, 0.5),
+    std::printf("searches of the catalogue over HTTP: %zu, p50 %6.2f ms  p95 %6.2f ms   (target: p95 under 100 ms)\n", searchMs.size(), percentile(searchMs, 0.5),
                 percentile(searchMs, 0.95));
     std::printf("calls made %d, answered %d, slowed or refused %d (one address for all: the limits per device apply)\n", calls, answered, refused);
     return 0;

@@ -1,8 +1,10 @@
 // The stage in real time: the real main window and the singers' screen play a song through
 // the built-in synthesizer, and this measures what the room sees and hears.
 //
-//   bench_stage SONG SECONDS frames|poll
+//   bench_stage SONG SECONDS frames|poll [PHONES]
 //
+// PHONES: the request server on, on the loopback, with that many phones (bench_requests in
+// another process) following the words and a guest searching or requesting 10 times a second.
 // frames: the lyrics follow the music at the display's rate (the program as it is); poll: the
 // frames are held back, so the highlight moves only at the 50 ms position poll (as it did).
 // Prints one line each of:
@@ -16,6 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 
 #include <sys/resource.h>
@@ -93,13 +96,14 @@ void spin(int ms, const std::function<bool()>& done = {}) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4 || (args[3] != QLatin1String("frames") && args[3] != QLatin1String("poll"))) {
-        std::fprintf(stderr, "usage: bench_stage SONG SECONDS frames|poll\n");
+    if (args.size() < 4 || args.size() > 5 || (args[3] != QLatin1String("frames") && args[3] != QLatin1String("poll"))) {
+        std::fprintf(stderr, "usage: bench_stage SONG SECONDS frames|poll [PHONES]\n");
         return 2;
     }
     const QString song = args[1];
     const int seconds = args[2].toInt();
     const bool frames = args[3] == QLatin1String("frames");
+    const int phoneCount = args.value(4).toInt();
     QString error;
     SynthHost* synth = MediaRegistry::instance().synthHost(&error);
     if (!synth) {
@@ -128,10 +132,23 @@ int main(int argc, char** argv) {
 
         PaintTimer hostPaints, stagePaints;
         std::vector<double> syllableLate, frameLate, frameAhead;
+        std::vector<double> frameIntervals;
+        qint64 lastWipeFrame = 0;
+        int following = phoneCount;
         int shownIndex = s.lyricIndex;
         double lastRaw = NAN, rawBack = 0;
         hostPaints.after = [&] {
             if (seq->mode() != MediaMode::Playing) return;
+            if (RequestServer* server = w.requestServer()) following = std::min(following, server->wordsClients());
+            // Frames follow one another only while a syllable is being wiped; between lines the
+            // window rests, and that pause is no late frame.
+            if (surface.wiping()) {
+                const qint64 now = SteadyNs();
+                if (lastWipeFrame) frameIntervals.push_back(static_cast<double>(now - lastWipeFrame) / 1e6);
+                lastWipeFrame = now;
+            } else {
+                lastWipeFrame = 0;
+            }
             const double heard = seq->positionMs();
             // The estimate itself, before the program keeps it from going back.
             const double raw = seq->ticksToMs(seq->ticksHeardAt(SteadyNs()));
@@ -165,6 +182,21 @@ int main(int argc, char** argv) {
         };
         surface.installEventFilter(&hostPaints);
         if (stage) stage->installEventFilter(&stagePaints);
+
+        QProcess phones;
+        phones.setProcessChannelMode(QProcess::ForwardedChannels);
+        if (phoneCount > 0) {
+            QString problem;
+            if (!w.StartRequests({QHostAddress(QHostAddress::LocalHost)}, 0, &problem)) {
+                std::printf("request server: %s\n", qPrintable(problem));
+                return 1;
+            }
+            // Every phone here comes from the loopback; on a network each has an address of its own.
+            w.requestServer()->setPerAddress(phoneCount + 8);
+            phones.start(QCoreApplication::applicationDirPath() + QStringLiteral("/bench_requests"),
+                         {QStringLiteral("--phones"), QString::number(w.requestServer()->port()), QString::number(phoneCount),
+                          QString::number(static_cast<int>(std::min<double>(seconds, seq->lengthMs() / 1000.0)) + 8)});
+        }
 
         spin(2000);
         const double stoppedBefore = cpuSeconds();
@@ -203,12 +235,18 @@ int main(int argc, char** argv) {
                     paints.size(), percentile(paints, 0.5), percentile(paints, 0.99), percentile(paints, 1.0), surface.width(), surface.height(),
                     hostPaints.ms.size(), percentile(hostPaints.ms, 0.99), stage ? stage->width() : 0, stage ? stage->height() : 0,
                     stagePaints.ms.size(), percentile(stagePaints.ms, 0.99));
+        if (frames)
+            std::printf("       window's frames while a syllable is wiped: interval p50 %.1f p95 %.1f p99 %.1f worst %.1f ms\n",
+                        percentile(frameIntervals, 0.5), percentile(frameIntervals, 0.95), percentile(frameIntervals, 0.99),
+                        percentile(frameIntervals, 1.0));
+        if (phoneCount > 0) std::printf("       request server on: %d phones following the words all through the song\n", following);
         std::printf("       CPU playing %.1f %% of a core, %.1f %% above stopped (%.1f %%) with both windows open\n", playUse * 100,
                     (playUse - stoppedUse) * 100, stoppedUse * 100);
         double heardSeconds = 0, longestGap = 0;
         const int gaps = hearing ? rec.gaps(&heardSeconds, &longestGap) : -1;
         std::printf("       gaps %d in %.1f s of music (longest %.0f ms); clock thread %s, longest chunk %.2f ms\n", gaps, heardSeconds, longestGap,
                     qPrintable(synth->clockPriority()), static_cast<double>(synth->longestChunkNs()) / 1e6);
+        if (phoneCount > 0) phones.waitForFinished(20000);
     }
     MediaRegistry::instance().closeAll();
     return 0;

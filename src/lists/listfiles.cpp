@@ -53,6 +53,11 @@ void ListWindow::OpenList() {
     unsetCursor();
 }
 
+void ListWindow::OpenListFile(const QString& path) {
+    if (!rows().isEmpty() && !view_.askYesNo(QStringLiteral("Clear List"))) return;
+    readList(path);
+}
+
 void ListWindow::readList(const QString& path) {
     QStringList problems;
     setRows(ReadListFile(path, &problems));

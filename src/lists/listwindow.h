@@ -51,6 +51,9 @@ public:
     void ClearList();
     void Sing();
     void OpenList();
+    // A list given from outside (the file manager, the command line): read in place of the
+    // rows shown, once the user agrees to clear them.
+    void OpenListFile(const QString& path);
     void SaveList();
     void OpenCompilation();
     void SaveCompilation();

@@ -237,6 +237,11 @@ void RequestServer::stop() {
     port_ = 0;
 }
 
+void RequestServer::setPerAddress(int connections) {
+    perAddressLimit_ = connections;
+    for (Guard* g : guards_) g->perAddressLimit = connections;
+}
+
 bool RequestServer::running() const { return !guards_.isEmpty(); }
 
 int RequestServer::connections() const { return open_; }

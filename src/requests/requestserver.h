@@ -56,9 +56,9 @@ public:
     void sendWordsLit(const QByteArray& json);
     int wordsClients() const { return static_cast<int>(words_.size()); }
 
-    // Connections allowed from one address, from the next start (the benchmark's phones all
-    // come from the loopback).
-    void setPerAddress(int connections) { perAddressLimit_ = connections; }
+    // Connections allowed from one address, at once (the benchmarks' phones all come from the
+    // loopback).
+    void setPerAddress(int connections);
 
     // Shorter waits, for tests of slow clients; from the next start.
     void setWaits(int callMs, int idleMs) {

@@ -447,6 +447,11 @@ void MainWindow::openFromOutside(const QString& path) {
         LoadCompilation(QFileInfo(path).absoluteFilePath());
         return;
     }
+    if (path.endsWith(QStringLiteral(".lst"), Qt::CaseInsensitive)) {
+        OpenListEditor();
+        listWindow().OpenListFile(QFileInfo(path).absoluteFilePath());
+        return;
+    }
     session_->PrepareFileOpen();
     session_->FileOpenChosen(QFileInfo(path).absoluteFilePath());
 }

@@ -79,10 +79,15 @@ public:
         socket_->open(QUrl(target));
         for (int i = 0; i < 200 && socket_->state() != QAbstractSocket::ConnectedState; ++i) wait(25);
         if (socket_->state() != QAbstractSocket::ConnectedState) return false;
-        call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-             {{QStringLiteral("width"), width}, {QStringLiteral("height"), height}, {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), mobile}});
+        resize(width, height, mobile);
         call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), url}});
         return waitFor(QStringLiteral("document.readyState === 'complete'"), 10000);
+    }
+
+    // The viewport as another device's: `width` × `height` CSS pixels.
+    void resize(int width, int height, bool mobile) {
+        call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+             {{QStringLiteral("width"), width}, {QStringLiteral("height"), height}, {QStringLiteral("deviceScaleFactor"), 1}, {QStringLiteral("mobile"), mobile}});
     }
 
     // A DevTools command's result (empty after 10 s without an answer).

@@ -275,6 +275,20 @@ TEST_F(ListEditor, ListFilesWithTheirQuestions) {
         list().OpenList();
     }
     EXPECT_EQ(list().rows(), before);
+    // A list opened from the file manager: the editor shows it, asking first over other rows.
+    list().ClearList();
+    window->openFromOutside(saved);
+    EXPECT_TRUE(list().isVisible());
+    EXPECT_EQ(list().rows(), before);
+    list().appendRows({SongRow{QStringLiteral("x.kar"), QStringLiteral("00:01"), QStringLiteral("X"), QStringLiteral("-"), QStringLiteral("/x/")}});
+    {
+        BoxCatcher no(QMessageBox::No);
+        window->openFromOutside(saved);
+        EXPECT_EQ(no.texts, QStringList(QStringLiteral("Clear List")));
+        EXPECT_EQ(list().rows().size(), before.size() + 1);
+    }
+    list().ClearList();
+    window->openFromOutside(saved);
     // The report of the grid's rows.
     const QString report = dir.filePath(QStringLiteral("report.txt"));
     answers = {report};

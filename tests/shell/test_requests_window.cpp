@@ -245,6 +245,23 @@ TEST_F(Requests, TheWordsPageFollowsInARealBrowser) {
     const QJsonObject page = QJsonDocument::fromJson(browser.eval(QStringLiteral("JSON.stringify(page)")).toString().toUtf8()).object();
     EXPECT_EQ(page.value(QStringLiteral("pilot")).toString(), window->lyricsWindow().surface().pilotText()) << "the same line as the host's window";
     browser.screenshot(QStringLiteral(CANTAVO_SHOTS_DIR "/requests-tv-words.png"));
+
+    // The same page on a phone held upright: the stage fits the narrower screen.
+    browser.resize(390, 844, true);
+    ASSERT_TRUE(browser.waitFor(QStringLiteral("document.getElementById('stage').width <= 390 && document.getElementById('stage').width > 300"), 3000))
+        << browser.eval(QStringLiteral("document.getElementById('stage').width")).toDouble();
+    EXPECT_LE(browser.eval(QStringLiteral("document.documentElement.scrollWidth")).toInt(), 390) << "nothing wider than the phone";
+    // Lines too long for the phone's width wrap rather than shrink past reading from arm's length.
+    ASSERT_TRUE(browser.waitFor(QStringLiteral("Number(document.body.dataset.size) >= 24"), 3000))
+        << "the words are " << browser.eval(QStringLiteral("document.body.dataset.size")).toString().toStdString() << " px";
+    EXPECT_GT(browser.eval(QStringLiteral("Number(document.body.dataset.rows)")).toInt(),
+              static_cast<int>(window->lyricsWindow().surface().followingLines().size()) + 1)
+        << "the lines wrap";
+    for (int step = 0; step < 10; ++step) {
+        advance(0.1);
+        Browser::wait(15);
+    }
+    browser.screenshot(QStringLiteral(CANTAVO_SHOTS_DIR "/requests-phone-words.png"));
 }
 
 TEST(RequestsOption, TakesAnAddressAndAPort) {

@@ -153,8 +153,8 @@ TEST_F(Rotation, DraggingMovesAndSingNextCanStartByItself) {
 namespace cantavo::test {
 namespace {
 
-// Between singers the break music plays, quieter, on channels of its own, with the next
-// singer's song loaded and its words on the screen; Sing Next ends it.
+// Between singers the break music plays, quieter, on channels of its own, while the song just
+// sung stays loaded and the song player stopped (the break's words go nowhere); Sing Next ends it.
 TEST_F(Rotation, BreakMusicPlaysBetweenSingersUntilSingNext) {
     addSinger(QStringLiteral("Ana"), demoSong("frere-jacques"));
     addSinger(QStringLiteral("Bo"), demoSong("oh-susanna"));

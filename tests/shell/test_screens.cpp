@@ -56,8 +56,9 @@ TEST_F(Screens, TheWindowsFitAndTheLyricsKeepHalfTheHeight) {
     ASSERT_TRUE(live);
     EXPECT_TRUE(area().contains(window->frameGeometry())) << "the panels made it " << window->width() << "x" << window->height();
     EXPECT_GE(pageHeight() * 2, window->height() - 1) << "the lyrics page is " << pageHeight() << " of " << window->height();
-    if (!live->isVisible())
+    if (!live->isVisible()) {
         EXPECT_TRUE(window->statusBar()->currentMessage().contains(QStringLiteral("live panel"))) << "closed without a word";
+    }
     shot(QStringLiteral("screen-%1-all-panels").arg(size()));
 
     // Narrower and lower by hand: the page follows, the lyrics wrap in the new width.
