@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("cantavo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Cantavo!"));
     QApplication::setApplicationVersion(QStringLiteral(CANTAVO_VERSION));
+    // Lets the desktop match the windows to the menu entry (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral(CANTAVO_APP_ID));
     cantavo::MediaRegistry::instance().synthOptions.soundFont = request.soundFont;
     cantavo::MediaRegistry::instance().synthOptions.audioDriver = qEnvironmentVariable("CANTAVO_AUDIO_DRIVER");
     QApplication::setWindowIcon(cantavo::ProgramIcon());
