@@ -31,8 +31,18 @@ function wrap(line, width) {
 }
 
 // The largest font at which `lines`, wrapped to the width, fit the height: a phone held
-// upright gets large words over more rows rather than whole lines too small to read.
+// upright gets large words over more rows rather than whole lines too small to read. The
+// page is drawn at each frame of the music; it is laid out again only when it or the screen
+// changes.
+let laidOut = { key: '', size: 0, wrapped: [] };
 function layout(lines, width, height, rows) {
+  const key = JSON.stringify([lines, width, height, rows]);
+  if (key !== laidOut.key) laidOut = { key, ...fit(lines, width, height, rows) };
+  ctx.font = `700 ${laidOut.size}px system-ui, sans-serif`;
+  return laidOut;
+}
+
+function fit(lines, width, height, rows) {
   let size = Math.floor(height / (rows * 1.35));
   const whole = (l) => [[l.length - l.trimStart().length, l.length]];
   // Whole lines while the words stay large enough to read across the room; wrapped below that.
@@ -50,7 +60,6 @@ function layout(lines, width, height, rows) {
     const fits = wrapped.every((w, i) => w.every(([a, b]) => ctx.measureText(lines[i].slice(a, b).trimEnd()).width <= width * 0.92));
     if (fits && count * size * 1.35 <= height * 0.96) break;
   }
-  ctx.font = `700 ${size}px system-ui, sans-serif`;
   return { size, wrapped };
 }
 
