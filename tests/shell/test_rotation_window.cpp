@@ -144,7 +144,7 @@ TEST_F(Rotation, DraggingMovesAndSingNextCanStartByItself) {
     r.setStartAfterSeconds(1);
     window->SingNext();
     EXPECT_EQ(window->sequencerControl().mode(), static_cast<int>(MediaMode::Stopped)) << "it waits the second";
-    QTRY_COMPARE_WITH_TIMEOUT(window->sequencerControl().mode(), static_cast<int>(MediaMode::Playing), 3000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->sequencerControl().mode() == static_cast<int>(MediaMode::Playing); }, 3000)) << "mode " << window->sequencerControl().mode();
 }
 
 }  // namespace
