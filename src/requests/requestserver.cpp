@@ -68,7 +68,9 @@ public:
     }
     QHash<QString, int>* perAddress = nullptr;
     int* open = nullptr;
-    int callMs = kCallMs, idleMs = kIdleMs, perAddressLimit = kPerAddress;
+    // The server's limit, read at each connection so a change applies to a running server.
+    const int* perAddressLimit = nullptr;
+    int callMs = kCallMs, idleMs = kIdleMs;
     // Where a connection asking for the words' feed goes, before the HTTP server sees it.
     QWebSocketServer* words = nullptr;
 
@@ -80,7 +82,7 @@ protected:
             return;
         }
         const QString from = socket->peerAddress().toString();
-        if (*open >= kConnections || perAddress->value(from) >= perAddressLimit) {
+        if (*open >= kConnections || perAddress->value(from) >= *perAddressLimit) {
             socket->abort();
             socket->deleteLater();
             return;
@@ -201,7 +203,7 @@ bool RequestServer::start(const QList<QHostAddress>& addresses, quint16 port, QS
         guard->open = &open_;
         guard->callMs = callMs_;
         guard->idleMs = idleMs_;
-        guard->perAddressLimit = perAddressLimit_;
+        guard->perAddressLimit = &perAddressLimit_;
         guard->words = &wordsServer_;
         if (!guard->listen(address, chosen)) {
             *error = guard->serverError() == QAbstractSocket::AddressInUseError
@@ -239,7 +241,6 @@ void RequestServer::stop() {
 
 void RequestServer::setPerAddress(int connections) {
     perAddressLimit_ = connections;
-    for (Guard* g : guards_) g->perAddressLimit = connections;
 }
 
 bool RequestServer::running() const { return !guards_.isEmpty(); }

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -132,6 +133,17 @@ TEST(RequestServer, HostileClientsDoNotTieItUp) {
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return dropped() == 8; }, 3000)) << dropped() << " dropped";
     EXPECT_LE(s.server.connections(), RequestServer::kPerAddress);
+    // A higher limit applies to the running server at once: 8 more are let in.
+    s.server.setPerAddress(RequestServer::kPerAddress + 8);
+    std::vector<std::unique_ptr<QTcpSocket>> more;
+    for (int i = 0; i < 8; ++i) {
+        more.push_back(std::make_unique<QTcpSocket>());
+        more.back()->connectToHost(QHostAddress::LocalHost, s.server.port());
+        ASSERT_TRUE(more.back()->waitForConnected(3000));
+    }
+    EXPECT_FALSE(QTest::qWaitFor([&] { return std::any_of(more.begin(), more.end(), [](auto& c) { return c->state() != QAbstractSocket::ConnectedState; }); }, 300))
+        << "turned away under the higher limit";
+    more.clear();
     crowd.clear();
     // Quiet connections go after the idle time.
     EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.connections() == 0; }, 4000)) << s.server.connections() << " connections left";
