@@ -90,9 +90,22 @@ wait "$player" || status=$?
 player=""
 [ "$status" -eq 0 ] || { cat "$home/player.log"; fail "the player ended with $status"; }
 
+# A song list, as the file manager opens one: the list editor shows it.
+cantavo --catalogue /usr/share/cantavo/songs -o "$home/Songs.lst" >/dev/null
+DISPLAY=$display QT_QPA_PLATFORM=xcb cantavo "$home/Songs.lst" >"$home/player.log" 2>&1 &
+player=$!
+DISPLAY=$display timeout 30 xdotool search --sync --onlyvisible --name "^Edit List / Compilation" >/dev/null || fail "the song list did not open in the list editor"
+echo "cantavo Songs.lst opened the list editor"
+kill -TERM "$player"
+wait "$player" || fail "the player ended with $?"
+player=""
+
 echo "== the user's files are the user's"
+cantavo --rotation-add Ana "$song" --key -2 >/dev/null
+cantavo --rotation | grep -q "Ana" || fail "the rotation did not keep Ana"
+[ -f "$home/.local/share/cantavo/rotation.sqlite" ] || fail "the rotation is not in ~/.local/share/cantavo"
 [ -f "$home/.config/cantavo/CANTAVO.INI" ] || fail "no preferences in ~/.config/cantavo"
-ls -A "$home/.config/cantavo"
+ls -A "$home/.config/cantavo" "$home/.local/share/cantavo"
 written=$(find /usr /etc /var/lib/cantavo -xdev -newer "$stamp" \( -type f -o -type l \) -path '*cantavo*' 2>/dev/null || true)
 [ -z "$written" ] || fail "the program wrote outside the user's folders: $written"
 $sudo dpkg --verify cantavo || fail "files of the package were changed"
