@@ -6,10 +6,13 @@
 #include <QHash>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <vector>
 
@@ -64,16 +67,53 @@ QHash<QString, int>& marks() {
     return m;
 }
 
+// The user's name as the system knows it: the environment may not say (a service, a root
+// shell without USER), and may say anything.
+QString userName() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name && *found->pw_name)
+        return QFile::decodeName(found->pw_name);
+    return QStringLiteral("uid%1").arg(::getuid());
+}
+
+// A folder only this user can enter: made so, or found as this user's own real folder (not a
+// link), closed to others if an older version left it open.
+bool privateFolder(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st{};
+    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return false;
+    return (st.st_mode & 077) == 0 || ::chmod(name.constData(), 0700) == 0;
+}
+
+// The folders used instead of a shared folder that was not ours, by the one wanted.
+QHash<QString, QString>& standIns() {
+    static QHash<QString, QString> found;
+    return found;
+}
+
 }  // namespace
 
 QString SharedTemporaryFolder() {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) user = qEnvironmentVariable("LOGNAME");
-    if (user.isEmpty()) user = QDir::home().dirName();
-    if (user.isEmpty()) user = QStringLiteral("user");
-    const QString dir = QDir(QDir::tempPath()).filePath(QStringLiteral("cantavo-") + user);
-    QDir().mkpath(dir);
-    return dir;
+    const QString wanted = QDir(QDir::tempPath()).filePath(QStringLiteral("cantavo-") + userName());
+    if (privateFolder(wanted)) return wanted;
+    // Someone else's folder, or a link, stands where ours goes: a predictable name in a folder
+    // every user writes to must not lead our files into another's hands. This copy works in a
+    // fresh folder of its own instead (what it leaves behind is not offered to the next copy).
+    std::lock_guard<std::mutex> lock(guard());
+    QString& instead = standIns()[wanted];
+    if (instead.isEmpty() || !privateFolder(instead)) {
+        QByteArray pattern = QFile::encodeName(wanted + QStringLiteral("-XXXXXX"));
+        if (::mkdtemp(pattern.data())) {
+            instead = QFile::decodeName(pattern);
+            qWarning("cantavo: %s is not this user's own folder; working in %s", qUtf8Printable(wanted), qUtf8Printable(instead));
+        }
+    }
+    // No fresh folder could be made (a full disk): one named after this copy, which the
+    // writes into it will find missing or say they could not make.
+    return instead.isEmpty() ? wanted + QStringLiteral("-%1").arg(QCoreApplication::applicationPid()) : instead;
 }
 
 QString OwnTemporaryFolder() {

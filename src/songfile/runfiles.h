@@ -9,7 +9,8 @@ namespace cantavo {
 // copy running at the same time, and from what a copy that crashed left behind.
 //
 // The temporary folder all copies of a user share is `cantavo-USER` in the system's
-// temporary folder. Each running copy works in a folder of its own inside it, `run-PID`,
+// temporary folder, open to that user alone; where another user's folder or a link stands
+// under that name, a copy works in a fresh folder beside it instead. Each running copy works in a folder of its own inside it, `run-PID`,
 // and holds an advisory lock on `run-PID.lock` while it runs: a folder whose lock nobody
 // holds was left by a copy that ended without cleaning up.
 //

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <sndfile.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/time.h>
@@ -225,6 +226,51 @@ TEST(RunFiles, EachCopyHasATemporaryFolderOfItsOwn) {
     other.kill();
     EXPECT_EQ(runfiles::AbandonedTemporaryFolders(), QStringList{other.folder()});
     EXPECT_FALSE(runfiles::AbandonedTemporaryFolders().contains(mine));
+    qunsetenv("TMPDIR");
+}
+
+// Another user on the machine could plant a folder or a link under the name the shared
+// folder takes in /tmp; the working songs and takes must not go there.
+TEST(RunFiles, TheSharedFolderIsTheUsersAlone) {
+    const auto mode = [](const QString& path) {
+        struct stat st{};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+    };
+    QTemporaryDir temp;
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
+    const QString shared = runfiles::SharedTemporaryFolder();
+    EXPECT_EQ(QFileInfo(shared).path(), temp.path());
+    EXPECT_EQ(QFileInfo(shared).fileName(), QStringLiteral("cantavo-") + QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name));
+    EXPECT_EQ(mode(shared), 0700);
+    // Left open by an older version: closed, and still used.
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0755), 0);
+    EXPECT_EQ(runfiles::SharedTemporaryFolder(), shared);
+    EXPECT_EQ(mode(shared), 0700);
+
+    // A link in its place, to a folder someone else reads.
+    QTemporaryDir planted, elsewhere;
+    qputenv("TMPDIR", planted.path().toLocal8Bit());
+    const QString link = QDir(planted.path()).filePath(QFileInfo(shared).fileName());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), link));
+    const QString instead = runfiles::SharedTemporaryFolder();
+    EXPECT_TRUE(instead.startsWith(link + QLatin1Char('-'))) << instead.toStdString();
+    EXPECT_TRUE(QFileInfo(instead).isDir() && !QFileInfo(instead).isSymLink());
+    EXPECT_EQ(mode(instead), 0700);
+    EXPECT_EQ(runfiles::SharedTemporaryFolder(), instead) << "one stand-in for the whole run";
+    EXPECT_TRUE(runfiles::OwnTemporaryFolder().startsWith(instead + QLatin1Char('/')));
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty()) << "something went through the link";
+    EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link is left as it is";
+
+    // Another user's folder (only root can make one here).
+    if (::getuid() == 0) {
+        QTemporaryDir theirs;
+        qputenv("TMPDIR", theirs.path().toLocal8Bit());
+        const QString folder = QDir(theirs.path()).filePath(QFileInfo(shared).fileName());
+        ASSERT_TRUE(QDir().mkdir(folder));
+        ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+        EXPECT_NE(runfiles::SharedTemporaryFolder(), folder);
+        EXPECT_TRUE(QDir(folder).isEmpty());
+    }
     qunsetenv("TMPDIR");
 }
 
