@@ -235,6 +235,10 @@ void MainWindow::buildMenus() {
     help->setObjectName(QStringLiteral("mnHelp"));
     help->setProperty("help", 920);
     help->addAction(c[QStringLiteral("mo")]);
+    // F1 outside the menus (inside one, the filter below gives that menu's topic).
+    auto* helpKey = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    helpKey->setObjectName(QStringLiteral("helpKey"));
+    connect(helpKey, &QShortcut::activated, c[QStringLiteral("mo")], &QAction::trigger);
     help->addSeparator()->setObjectName(QStringLiteral("sep1"));
     QMenu* info = help->addMenu(QStringLiteral("&Information"));
     info->setObjectName(QStringLiteral("info"));

@@ -216,17 +216,31 @@ TEST_F(Window, HelpTopicsAndTheHelpWindow) {
     window->setProgramDirectory(folder.program.path());
     QMenu* file = window->findChild<QMenu*>(QStringLiteral("mnfile"));
     ASSERT_TRUE(file);
+    // F1 in an open menu: that menu's topic.
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    file->popup(QPoint(10, 10));
     QApplication::sendEvent(file, &f1);
+    file->close();
     HelpWindow& help = window->help();
     EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.shownTopic(), 860);
     EXPECT_EQ(help.geometry(), QRect(256, 256, 512, 512));
     EXPECT_TRUE(help.toPlainText().contains(QStringLiteral("The File menu")));
     QMenu* mout = window->findChild<QMenu*>(QStringLiteral("mout"));
+    mout->popup(QPoint(10, 10));
     QApplication::sendEvent(mout, &f1);
+    mout->close();
     EXPECT_EQ(help.shownTopic(), 2020);
     window->commands()[QStringLiteral("mo")]->trigger();
+    EXPECT_EQ(help.shownTopic(), 0);
+    // F1 anywhere else in the window: the contents.
+    help.hide();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->panel().tempoUp->setFocus();
+    QTest::keyClick(window->panel().tempoUp, Qt::Key_F1);
+    EXPECT_TRUE(help.isVisible());
     EXPECT_EQ(help.shownTopic(), 0);
     window->close();
     EXPECT_FALSE(help.isVisible());
