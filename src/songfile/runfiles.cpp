@@ -111,8 +111,8 @@ QString SharedTemporaryFolder() {
             qWarning("cantavo: %s is not this user's own folder; working in %s", qUtf8Printable(wanted), qUtf8Printable(instead));
         }
     }
-    // No fresh folder could be made (a full disk): one named after this copy, which the
-    // writes into it will find missing or say they could not make.
+    // No fresh folder could be made (a full disk): one named after this copy, made when the
+    // program first writes there, or said to fail then.
     return instead.isEmpty() ? wanted + QStringLiteral("-%1").arg(QCoreApplication::applicationPid()) : instead;
 }
 

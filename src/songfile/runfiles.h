@@ -10,9 +10,10 @@ namespace cantavo {
 //
 // The temporary folder all copies of a user share is `cantavo-USER` in the system's
 // temporary folder, open to that user alone; where another user's folder or a link stands
-// under that name, a copy works in a fresh folder beside it instead. Each running copy works in a folder of its own inside it, `run-PID`,
-// and holds an advisory lock on `run-PID.lock` while it runs: a folder whose lock nobody
-// holds was left by a copy that ended without cleaning up.
+// under that name, a copy works in a fresh folder beside it instead. Each running copy
+// works in a folder of its own inside it, `run-PID`, and holds an advisory lock on
+// `run-PID.lock` while it runs: a folder whose lock nobody holds was left by a copy that
+// ended without cleaning up.
 //
 // Working files outside that folder (the modified songs written beside a song) are marked
 // with an advisory lock on the file itself for as long as the copy uses them; the kernel
