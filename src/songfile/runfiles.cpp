@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace cantavo::runfiles {
@@ -88,9 +89,16 @@ bool privateFolder(const QString& path) {
     return (st.st_mode & 077) == 0 || ::chmod(name.constData(), 0700) == 0;
 }
 
-// The folders used instead of a shared folder that was not ours, by the one wanted.
-QHash<QString, QString>& standIns() {
-    static QHash<QString, QString> found;
+// The folders used instead of a shared folder that was not ours, by the one wanted; each
+// goes at exit when nothing is left in it (made before this copy's own folder inside it, it
+// is destroyed after it).
+struct StandIns : QHash<QString, QString> {
+    ~StandIns() {
+        for (const QString& folder : std::as_const(*this)) QDir().rmdir(folder);
+    }
+};
+StandIns& standIns() {
+    static StandIns found;
     return found;
 }
 
